@@ -19,31 +19,30 @@ std::wstring AsText(const RegValue& value);
 // Data to write: text, a registry value (nothing writes the empty text) or a number,
 // which is written as its decimal text.
 class RegData {
-public:
+  public:
     RegData(const RegValue& value) : text_(AsText(value)) {}
     RegData(const std::wstring& text) : text_(text) {}
     RegData(const wchar_t* text) : text_(text) {}
     template <std::integral Number>
-        requires(!std::same_as<Number, bool>)
-    RegData(Number number) : text_(std::to_wstring(number)) {}
+    requires(!std::same_as<Number, bool>) RegData(Number number) : text_(std::to_wstring(number)) {}
 
     const std::wstring& Text() const noexcept { return text_; }
 
-private:
+  private:
     std::wstring text_;
 };
 
 // The rows that enumValues fills: field 1 holds a value's name, field 2 its data text.
 // Fields and rows count from 1.
 class ValueTable {
-public:
+  public:
     int Rows() const noexcept { return static_cast<int>(rows_.size()); }
     const RegValue& Cell(int field, int row) const { return rows_.at(Index(row)).at(Index(field)); }
     RegValue& Cell(int field, int row) { return rows_.at(Index(row)).at(Index(field)); }
     void AddRow() { rows_.emplace_back(); }
     void Clear() noexcept { rows_.clear(); }
 
-private:
+  private:
     static size_t Index(int oneBased) { return static_cast<size_t>(oneBased - 1); }
     std::vector<std::array<RegValue, 2>> rows_;
 };
@@ -53,18 +52,18 @@ private:
 // (or nothing) it keeps its own copy.
 template <class T>
 class InOut {
-public:
+  public:
     InOut() noexcept(noexcept(T{})) : ref_(own_) {}
     InOut(T& variable) noexcept : ref_(variable) {}
     template <class U>
-        requires std::constructible_from<T, U&&>
-    InOut(U&& value) : own_(std::forward<U>(value)), ref_(own_) {}
+    requires std::constructible_from<T, U&&> InOut(U&& value)
+        : own_(std::forward<U>(value)), ref_(own_) {}
     InOut(const InOut&) = delete;
     InOut& operator=(const InOut&) = delete;
 
     T& operator*() const noexcept { return ref_; }
 
-private:
+  private:
     T own_{};
     T& ref_;
 };
@@ -90,7 +89,7 @@ RegistryApi& Advapi() noexcept;
 // RootKey, SubKey and ValueName instead of its arguments (setValue and SubKeyExists
 // excepted). Every member opens at most one key and closes it before it returns.
 class clsRegistry {
-public:
+  public:
     VARIANT_BOOL enumValues(ValueTable& lpValues, LONG& lpSize, InOut<HKEY> hKEY = {},
                             InOut<std::wstring> lpSubKey = {}) noexcept;
     std::vector<std::wstring> enumSubKeys(InOut<HKEY> hKEY = {},
@@ -120,7 +119,19 @@ public:
     RegValue Value() noexcept;
     void Value(const RegData& vData) noexcept;
 
-private:
+  private:
+    // Where a member works when its root key is 0 stands for the instance state.
+    struct Target {
+        HKEY root;
+        const std::wstring& path;
+        const std::wstring& name;
+    };
+    // The instance state, copied into the caller's arguments, when the root key is 0.
+    void Fallback(HKEY& root, std::wstring& path) const;
+    void Fallback(HKEY& root, std::wstring& path, std::wstring& name) const;
+    // The same without touching the caller's arguments.
+    Target Resolve(HKEY root, const std::wstring& path, const std::wstring& name) const noexcept;
+
     HKEY rootKey_ = nullptr;
     std::wstring subKey_;
     std::wstring valueName_;
