@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/Handles.h"
+
+#include <windows.h>
+
+#include <span>
+
+// Sizes are kept in twips, as the windows were designed; pixels follow from the DPI here.
+constexpr int kTwipsPerInch = 1440;
+
+inline int TwipsToPixels(int twips, UINT dpi) noexcept {
+    return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
+}
+
+enum class ControlKind { Panel, Label, ListBox, Button, TextBox, Picture };
+
+// One control of a window: where it sits (in twips, inside its parent), what it shows,
+// and its place in the keyboard order.
+struct ControlSpec {
+    int id;
+    ControlKind kind;
+    int parent;  // 0 for the window itself, else the id of the panel that holds it
+    const wchar_t* caption;
+    int left, top, width, height;
+    int tabIndex;
+    DWORD initialStyle;  // WS_DISABLED, or 0; panels: WS_VISIBLE when shown at first
+};
+
+// Creates the controls in keyboard order, so that Tab follows it.
+void CreateControls(HWND window, std::span<const ControlSpec> controls);
+
+// A control anywhere in the window, inside a panel or not.
+HWND FindControl(HWND window, int id);
+
+// Places and sizes the controls and the window for dpi, and gives them font.
+void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font);
+
+// Sizes the window so its client area is width x height twips at dpi, centred on its
+// monitor's work area.
+void SizeAndCenter(HWND window, int width, int height, UINT dpi);
+
+// The same size, placed with its top-left corner at the given point.
+void SizeAt(HWND window, int width, int height, UINT dpi, POINT topLeft);
+
+// The system's message font at dpi.
+UniqueFont MessageFont(UINT dpi);
+
+// A font of the given face, in hundredths of a point, at dpi.
+UniqueFont PointFont(const wchar_t* face, int centiPoints, int weight, UINT dpi);

@@ -1,0 +1,66 @@
+#include "app/basMain.h"
+
+#include "AppInfo.h"
+#include "registry/clsRegistry.h"
+
+#include <cstring>
+
+namespace {
+
+// Widens a narrow literal of plain ASCII, such as the names from AppInfo.h.
+std::wstring Widen(const char* text) { return {text, text + strlen(text)}; }
+
+// The command's last three characters are the " %1" that Save appends.
+constexpr size_t kCommandSuffix = 3;
+
+}  // namespace
+
+std::wstring AppTitle() { return Widen(TALVERN_PRODUCT); }
+
+std::wstring MainCaption() {
+    return Widen(TALVERN_PRODUCT) + L" " + std::to_wstring(TALVERN_MAJOR) + L"." +
+           std::to_wstring(TALVERN_MINOR);
+}
+
+std::wstring AppPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring AddBackslash(const std::wstring& path) {
+    return !path.empty() && path.back() == L'\\' ? path : path + L'\\';
+}
+
+std::vector<std::wstring> LoadViewerList(HWND List1) {
+    SendMessageW(List1, LB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> keys;
+    clsRegistry registry;
+    const std::vector<std::wstring> names = registry.enumSubKeys(HKEY_CLASSES_ROOT, kViewersKey);
+
+    // Thousands of lines go in without a redraw each.
+    SendMessageW(List1, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(List1, LB_INITSTORAGE, names.size(), names.size() * 64 * sizeof(wchar_t));
+    for (const auto& name : names) {
+        const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
+        const std::wstring display = AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey, L""));
+        if (display.empty()) continue;
+        std::wstring command =
+            AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey + L"\\command", L""));
+        if (command.size() >= kCommandSuffix) command.resize(command.size() - kCommandSuffix);
+        const std::wstring line = display + L" = " + command;
+        if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
+            keys.push_back(name);
+    }
+    SendMessageW(List1, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List1, nullptr, TRUE);
+    return keys;
+}

@@ -1,0 +1,265 @@
+#include "app/frmMain.h"
+
+#include "app/Layout.h"
+#include "app/basFile.h"
+#include "app/basMain.h"
+#include "registry/Ansi.h"
+#include "registry/clsRegistry.h"
+
+#include <array>
+#include <memory>
+
+namespace {
+
+const wchar_t kClassName[] = L"TalvernMain";
+constexpr int kWidth = 5055;  // client area, twips
+constexpr int kHeight = 3375;
+constexpr COLORREF kBackground = RGB(224, 224, 224);
+
+// The registry reads a name or a command of at most this many bytes back.
+constexpr size_t kMaxListedBytes = 254;
+const wchar_t kCommandSuffix[] = L" %1";
+
+using K = ControlKind;
+using F = frmMain;
+// clang-format off
+constexpr std::array<ControlSpec, 14> kControls{{
+    {F::Frame1,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  6, WS_VISIBLE},
+    {F::Label3,      K::Label,   F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 11, 0},
+    {F::List1,       K::ListBox, F::Frame1, L"",                                          240,  600, 4335, 2010,  8, 0},
+    {F::cmdAdd,      K::Button,  F::Frame1, L"Add New",                                   480, 2760,  975,  255,  9, 0},
+    {F::cmdDelete,   K::Button,  F::Frame1, L"Delete",                                   1560, 2760,  975,  255, 10, WS_DISABLED},
+    {F::cmdAbout,    K::Button,  F::Frame1, L"About",                                    3360, 2760,  975,  255,  7, 0},
+    {F::Frame2,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  0, 0},
+    {F::Label1,      K::Label,   F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255,  5, 0},
+    {F::txtName,     K::TextBox, F::Frame2, L"",                                          240,  600, 2415,  285,  1, 0},
+    {F::Label2,      K::Label,   F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255,  4, 0},
+    {F::txtFilePath, K::TextBox, F::Frame2, L"",                                          240, 1440, 4335,  285,  2, 0},
+    {F::cmdBrowse,   K::Button,  F::Frame2, L"Browse",                                   3840, 1800,  735,  255,  3, 0},
+    {F::cmdCancel,   K::Button,  F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 12, 0},
+    {F::cmdSave,     K::Button,  F::Frame2, L"Save",                                     3600, 2760,  975,  255, 13, 0},
+}};
+// clang-format on
+
+// Text that the ANSI registry calls would carry unchanged.
+bool SurvivesAnsi(const std::wstring& text) { return FromAnsi(ToAnsi(text)) == text; }
+
+// A viewer name the list can show and Delete can reach: one key, readable back whole.
+bool IsValidName(const std::wstring& name) {
+    return !name.empty() && name.find(L'\\') == std::wstring::npos && SurvivesAnsi(name) &&
+           ToAnsi(name).size() <= kMaxListedBytes;
+}
+
+struct FindClose_ {
+    void operator()(HANDLE search) const noexcept { FindClose(search); }
+};
+
+// One existing file, neither hidden nor a system file, whose command the list can read back.
+bool IsValidProgramPath(const std::wstring& path) {
+    if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos || path.back() == L'\\' ||
+        path.back() == L'/' || !SurvivesAnsi(path) ||
+        ToAnsi(path + kCommandSuffix).size() > kMaxListedBytes)
+        return false;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    std::unique_ptr<void, FindClose_> closer(search);
+    return !(found.dwFileAttributes &
+             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+}  // namespace
+
+bool frmMain::Create(int showCommand) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{sizeof wc};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+    CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
+                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (!hwnd_) return false;
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    return true;
+}
+
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            CreateControls(hwnd_, kControls);
+            ApplyDpi(GetDpiForWindow(hwnd_));
+            SizeAndCenter(hwnd_, kWidth, kHeight, GetDpiForWindow(hwnd_));
+            Form_Load();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, kBackground);
+            return reinterpret_cast<LRESULT>(background_.get());
+        }
+        case WM_ERASEBKGND: {
+            RECT rect;
+            GetClientRect(hwnd_, &rect);
+            FillRect(reinterpret_cast<HDC>(wParam), &rect, background_.get());
+            return 1;
+        }
+        case WM_DPICHANGED:
+            return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        case WM_NCDESTROY:
+            return 0;
+        default:
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void frmMain::OnCommand(int id, int notification) {
+    if (id == List1) {
+        if (notification == LBN_SELCHANGE) List1_Click();
+        return;
+    }
+    if (notification != BN_CLICKED) return;
+    switch (id) {
+        case cmdAdd:
+            cmdAdd_Click();
+            break;
+        case cmdSave:
+            cmdSave_Click();
+            break;
+        case cmdCancel:
+            cmdCancel_Click();
+            break;
+        case cmdBrowse:
+            cmdBrowse_Click();
+            break;
+        case cmdDelete:
+            cmdDelete_Click();
+            break;
+        case cmdAbout:
+            cmdAbout_Click();
+            break;
+    }
+}
+
+LRESULT frmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    ApplyDpi(dpi);
+    SizeAt(hwnd_, kWidth, kHeight, dpi, {suggested.left, suggested.top});
+    return 0;
+}
+
+void frmMain::ApplyDpi(UINT dpi) {
+    UniqueFont font = MessageFont(dpi);
+    PlaceControls(hwnd_, kControls, dpi, font.get());
+    font_ = std::move(font);
+}
+
+void frmMain::Form_Load() {
+    SetWindowTextW(hwnd_, MainCaption().c_str());
+    viewerKeys_ = LoadViewerList(Item(List1));
+}
+
+void frmMain::cmdAdd_Click() { ShowEditPanel(true); }
+
+void frmMain::cmdSave_Click() {
+    const std::wstring name = Text(txtName);
+    if (!IsValidName(name)) {
+        Message(L"Not a Valid Name!", AppTitle(), MB_ICONINFORMATION | MB_OK);
+        SetFocus(Item(txtName));
+        return;
+    }
+    const std::wstring path = Text(txtFilePath);
+    if (!IsValidProgramPath(path)) {
+        Message(L"Not a Valid Program Path!", AppTitle(), MB_ICONINFORMATION | MB_OK);
+        SetFocus(Item(txtFilePath));
+        return;
+    }
+
+    // What the registry holds afterwards shows in the rebuilt list, so results are not examined.
+    const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
+    const std::wstring commandKey = verbKey + L"\\command";
+    clsRegistry registry;
+    registry.createKey(HKEY_CLASSES_ROOT, verbKey);
+    registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ);
+    registry.createKey(HKEY_CLASSES_ROOT, commandKey);
+    registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", path + kCommandSuffix, REG_SZ);
+
+    viewerKeys_ = LoadViewerList(Item(List1));
+    SetText(txtName, L"");
+    SetText(txtFilePath, L"");
+    ShowEditPanel(false);
+}
+
+void frmMain::cmdCancel_Click() {
+    SetText(txtName, L"");
+    SetText(txtFilePath, L"");
+    ShowEditPanel(false);
+}
+
+void frmMain::cmdBrowse_Click() {
+    const std::wstring current = Text(txtFilePath);
+    SetText(txtFilePath, ShowFileDialog(hwnd_, 1, L"Select the Executable", L"All Files (*.*)",
+                                        L"*.*", AddBackslash(AppPath()), current));
+}
+
+void frmMain::List1_Click() { EnableWindow(Item(cmdDelete), TRUE); }
+
+void frmMain::cmdDelete_Click() {
+    const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewerKeys_.size()) {
+        Message(L"Please select a viewer to delete!", L"Select a viewer..",
+                MB_ICONINFORMATION | MB_OK);
+        return;
+    }
+    const auto length = SendMessageW(Item(List1), LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0);
+    std::wstring line(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    SendMessageW(Item(List1), LB_GETTEXT, static_cast<WPARAM>(selected),
+                 reinterpret_cast<LPARAM>(line.data()));
+    line.resize(wcslen(line.c_str()));
+    if (Message(L"Are you sure you want to delete the current viewer?\r\r" + line,
+                L"Confirm Delete..", MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+
+    // The key the line was read from, whatever its display name says.
+    const std::wstring verbKey =
+        std::wstring(kViewersKey) + L"\\" + viewerKeys_[static_cast<size_t>(selected)];
+    const std::wstring commandKey = verbKey + L"\\command";
+    clsRegistry registry;
+    if (registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) {
+        registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);
+        if (registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE)
+            registry.deleteKey(HKEY_CLASSES_ROOT, verbKey);
+    }
+    viewerKeys_ = LoadViewerList(Item(List1));
+    EnableWindow(Item(cmdDelete), FALSE);
+}
+
+void frmMain::cmdAbout_Click() {}
+
+void frmMain::ShowEditPanel(bool edit) {
+    ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);
+    ShowWindow(Item(edit ? Frame2 : Frame1), SW_SHOW);
+}
+
+HWND frmMain::Item(int id) const { return FindControl(hwnd_, id); }
+
+std::wstring frmMain::Text(int id) const {
+    const HWND control = Item(id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void frmMain::SetText(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
+
+int frmMain::Message(const std::wstring& text, const std::wstring& title, UINT style) {
+    return MessageBoxW(hwnd_, text.c_str(), title.c_str(), style);
+}

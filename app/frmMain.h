@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/Handles.h"
+#include "app/Window.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The main window: the list of viewers registered for all files, with Add New, Delete and
+// About, and in the same place the panel where a new viewer is named and its program chosen.
+class frmMain : public Window<frmMain> {
+  public:
+    enum Control : int {
+        Frame1 = 101,
+        Label3,
+        List1,
+        cmdAdd,
+        cmdDelete,
+        cmdAbout,
+        Frame2,
+        Label1,
+        txtName,
+        Label2,
+        txtFilePath,
+        cmdBrowse,
+        cmdCancel,
+        cmdSave,
+    };
+
+    // Creates the window, runs Form_Load and shows it. False when it cannot be made.
+    bool Create(int showCommand);
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    void Form_Load();
+    void cmdAdd_Click();
+    void cmdSave_Click();
+    void cmdCancel_Click();
+    void cmdBrowse_Click();
+    void List1_Click();
+    void cmdDelete_Click();
+    void cmdAbout_Click();
+
+    void OnCommand(int id, int notification);
+    LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
+    void ApplyDpi(UINT dpi);
+    void ShowEditPanel(bool edit);
+    HWND Item(int id) const;
+    std::wstring Text(int id) const;
+    void SetText(int id, const std::wstring& text);
+    int Message(const std::wstring& text, const std::wstring& title, UINT style);
+
+    UniqueFont font_;
+    UniqueBrush background_{CreateSolidBrush(RGB(224, 224, 224))};
+    // The registry key of each line of List1, in line order.
+    std::vector<std::wstring> viewerKeys_;
+};
