@@ -55,7 +55,8 @@ Style StyleOf(ControlKind kind) {
         case ControlKind::Panel:
             return {kPanelClass, WS_CHILD | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
         case ControlKind::Label:
-            return {L"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY, 0};
+            return {L"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY,
+                    0};
         case ControlKind::ListBox:
             return {L"LISTBOX",
                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
@@ -135,6 +136,21 @@ SIZE OuterSize(HWND window, int width, int height, UINT dpi) {
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// Sets the outer size for the client area wanted, then mends it where the frame the system
+// draws differs from the one it reported for dpi.
+void Resize(HWND window, int width, int height, UINT dpi, POINT topLeft) {
+    const SIZE size = OuterSize(window, width, height, dpi);
+    SetWindowPos(window, nullptr, topLeft.x, topLeft.y, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window, &client);
+    const int dx = TwipsToPixels(width, dpi) - client.right;
+    const int dy = TwipsToPixels(height, dpi) - client.bottom;
+    if (dx || dy)
+        SetWindowPos(window, nullptr, 0, 0, size.cx + dx, size.cy + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 void SizeAndCenter(HWND window, int width, int height, UINT dpi) {
@@ -142,15 +158,13 @@ void SizeAndCenter(HWND window, int width, int height, UINT dpi) {
     MONITORINFO monitor{sizeof monitor};
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
     const RECT& area = monitor.rcWork;
-    SetWindowPos(window, nullptr, area.left + (area.right - area.left - size.cx) / 2,
-                 area.top + (area.bottom - area.top - size.cy) / 2, size.cx, size.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Resize(window, width, height, dpi,
+           {area.left + (area.right - area.left - size.cx) / 2,
+            area.top + (area.bottom - area.top - size.cy) / 2});
 }
 
 void SizeAt(HWND window, int width, int height, UINT dpi, POINT topLeft) {
-    const SIZE size = OuterSize(window, width, height, dpi);
-    SetWindowPos(window, nullptr, topLeft.x, topLeft.y, size.cx, size.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Resize(window, width, height, dpi, topLeft);
 }
 
 UniqueFont MessageFont(UINT dpi) {

@@ -41,13 +41,17 @@ constexpr std::array<ControlSpec, 14> kControls{{
 }};
 // clang-format on
 
+std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
+std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
+
 // Text that the ANSI registry calls would carry unchanged.
 bool SurvivesAnsi(const std::wstring& text) { return FromAnsi(ToAnsi(text)) == text; }
 
-// A viewer name the list can show and Delete can reach: one key, readable back whole.
+// A viewer name the list can show and Delete can reach: one key, readable back whole, whose
+// command key's path is not too long for the ANSI registry calls (they take MAX_PATH).
 bool IsValidName(const std::wstring& name) {
     return !name.empty() && name.find(L'\\') == std::wstring::npos && SurvivesAnsi(name) &&
-           ToAnsi(name).size() <= kMaxListedBytes;
+           ToAnsi(name).size() <= kMaxListedBytes && CommandKey(name).size() <= MAX_PATH;
 }
 
 struct FindClose_ {
@@ -69,6 +73,10 @@ bool IsValidProgramPath(const std::wstring& path) {
 }
 
 }  // namespace
+
+frmMain::~frmMain() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
 
 bool frmMain::Create(int showCommand) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -183,8 +191,8 @@ void frmMain::cmdSave_Click() {
     }
 
     // What the registry holds afterwards shows in the rebuilt list, so results are not examined.
-    const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
-    const std::wstring commandKey = verbKey + L"\\command";
+    const std::wstring verbKey = VerbKey(name);
+    const std::wstring commandKey = CommandKey(name);
     clsRegistry registry;
     registry.createKey(HKEY_CLASSES_ROOT, verbKey);
     registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ);
@@ -228,9 +236,9 @@ void frmMain::cmdDelete_Click() {
         return;
 
     // The key the line was read from, whatever its display name says.
-    const std::wstring verbKey =
-        std::wstring(kViewersKey) + L"\\" + viewerKeys_[static_cast<size_t>(selected)];
-    const std::wstring commandKey = verbKey + L"\\command";
+    const std::wstring& key = viewerKeys_[static_cast<size_t>(selected)];
+    const std::wstring verbKey = VerbKey(key);
+    const std::wstring commandKey = CommandKey(key);
     clsRegistry registry;
     if (registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) {
         registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);

@@ -29,6 +29,11 @@ class frmMain : public Window<frmMain> {
         cmdSave,
     };
 
+    frmMain() = default;
+    ~frmMain();
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
     // Creates the window, runs Form_Load and shows it. False when it cannot be made.
     bool Create(int showCommand);
 
