@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Builds Talvern and starts it under Wine. Without a display it starts a virtual one,
-# saves a screenshot of the main window and keeps running until interrupted.
+# Builds Talvern and starts it under Wine.
+#   tools/run.sh                   start it; without a display, on a virtual one, saving a
+#                                  screenshot of the main window and running until interrupted
+#   tools/run.sh --screenshots DIR save the list panel, the edit panel and the About window
+#                                  as DIR/main-list.png, DIR/main-edit.png, DIR/about.png, then stop
 set -euo pipefail
 cd "$(dirname "$0")/.."
+shots=""
+if [ "${1:-}" = "--screenshots" ]; then
+  shots=$(realpath -m "${2:?usage: tools/run.sh --screenshots DIR}")
+  mkdir -p "$shots"
+fi
+
 tools/setup.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$(nproc)" --target Talvern
@@ -11,26 +20,65 @@ export WINEPREFIX="$PWD/build/mingw/run-prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
   wineboot -i >/dev/null 2>&1
-  # Without a window manager, let Wine place and decorate its own windows.
+  # Without a window manager, Wine places and decorates its own windows.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.talvern-ready"
 fi
 
-if [ -z "${DISPLAY:-}" ]; then
-  export DISPLAY=:47
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
-  sleep 1
-  wine build/mingw/app/Talvern.exe &
-  talvern=$!
-  sleep "${TALVERN_SHOT_DELAY:-4}"
-  shot="$PWD/build/mingw/talvern-screenshot.png"
-  xwd -root -silent | convert xwd:- -crop 420x330+302+219 +repage "$shot"
-  echo "Talvern is running on the virtual display $DISPLAY; screenshot: $shot"
-  echo "Press Ctrl+C to stop."
-  wait $talvern
-else
+if [ -n "${DISPLAY:-}" ] && [ -z "$shots" ]; then
   exec wine build/mingw/app/Talvern.exe
 fi
+
+export DISPLAY=:47
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+wine build/mingw/app/Talvern.exe &
+talvern=$!
+
+# Waits for the window titled $1 and saves it as $2.
+shoot() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "run: no window \"$1\"" >&2; return 1; }
+  sleep 1
+  xwd -root -silent | convert xwd:- -crop "$(geometry "$id")" +repage "$2"
+}
+
+geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+}
+
+# Clicks the main window's button whose centre lies at $2,$3 client pixels.
+click() {
+  local id
+  id=$(xdotool search --name "^$1\$" | head -n1)
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  local border=$(((WIDTH - 337) / 2))
+  local caption=$((HEIGHT - 225 - border))
+  xdotool mousemove "$((X + border + $2))" "$((Y + caption + $3))" click 1
+  sleep 0.5
+}
+
+if [ -n "$shots" ]; then
+  shoot "Talvern 3.0" "$shots/main-list.png"
+  click "Talvern 3.0" 72 192          # Add New
+  shoot "Talvern 3.0" "$shots/main-edit.png"
+  click "Talvern 3.0" 210 192         # Cancel
+  click "Talvern 3.0" 264 192         # About
+  shoot "Talvern - About" "$shots/about.png"
+  echo "Screenshots: $shots/main-list.png $shots/main-edit.png $shots/about.png"
+  exit 0
+fi
+
+shot="$PWD/build/mingw/talvern-screenshot.png"
+shoot "Talvern 3.0" "$shot"
+echo "Talvern is running on the virtual display $DISPLAY; screenshot: $shot"
+echo "Press Ctrl+C to stop."
+wait $talvern

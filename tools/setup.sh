@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 wine64
-          xvfb x11-apps imagemagick)
+          xvfb x11-apps xdotool imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do
