@@ -68,21 +68,21 @@ bool KeyExists(HKEY root, const std::wstring& path) {
 
 void CreateKey(HKEY root, const std::wstring& path) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
 void SetRaw(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
             const std::vector<BYTE>& bytes) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, type, bytes.data(),
-                             static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
+        ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
@@ -105,6 +105,73 @@ RawValue GetRaw(HKEY root, const std::wstring& path, const std::wstring& name) {
         out.type = type;
     }
     RegCloseKey(key);
+    return out;
+}
+
+RawValue GetRawA(HKEY root, const std::wstring& path, const std::wstring& name) {
+    RawValue out;
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+    std::string ansiName(name.size() * 2 + 1, '\0');
+    const int len =
+        WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), ansiName.data(),
+                            static_cast<int>(ansiName.size()), nullptr, nullptr);
+    ansiName.resize(static_cast<size_t>(len));
+    std::vector<BYTE> data(65536);
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    if (RegQueryValueExA(key, ansiName.c_str(), nullptr, &type, data.data(), &size) ==
+        ERROR_SUCCESS) {
+        data.resize(size);
+        out.bytes = data;
+        out.type = type;
+    }
+    RegCloseKey(key);
+    return out;
+}
+
+std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLen = 256;
+        if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, nameLen);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        std::vector<wchar_t> name(16384);
+        DWORD nameLen = static_cast<DWORD>(name.size());
+        const LONG rc =
+            RegEnumValueW(key, i, name.data(), &nameLen, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) break;
+        names.emplace_back(name.data(), nameLen);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+std::vector<BYTE> Bytes(std::string_view text) {
+    std::vector<BYTE> out;
+    for (char c : text) out.push_back(static_cast<BYTE>(c));
+    return out;
+}
+
+std::vector<BYTE> WideBytes(std::wstring_view text, bool withNul) {
+    const auto* p = reinterpret_cast<const BYTE*>(text.data());
+    std::vector<BYTE> out(p, p + text.size() * sizeof(wchar_t));
+    if (withNul) out.insert(out.end(), sizeof(wchar_t), 0);
     return out;
 }
 
