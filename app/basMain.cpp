@@ -1,9 +1,11 @@
 #include "app/basMain.h"
 
 #include "AppInfo.h"
+#include "app/basFile.h"
 #include "registry/clsRegistry.h"
 
 #include <cstring>
+#include <unordered_set>
 
 namespace {
 
@@ -49,12 +51,17 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
     // Thousands of lines go in without a redraw each.
     SendMessageW(List1, WM_SETREDRAW, FALSE, 0);
     SendMessageW(List1, LB_INITSTORAGE, names.size(), names.size() * 64 * sizeof(wchar_t));
+    // Where the code page maps two key names to one, the ANSI calls reach only one of them.
+    std::unordered_set<std::wstring> listed;
     for (const auto& name : names) {
+        if (!listed.insert(name).second) continue;
         const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
-        const std::wstring display = AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey, L""));
+        // Values that are not plain strings come back raw; their text ends at the first NUL.
+        const std::wstring display =
+            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey, L"")));
         if (display.empty()) continue;
         std::wstring command =
-            AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey + L"\\command", L""));
+            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey + L"\\command", L"")));
         if (command.size() >= kCommandSuffix) command.resize(command.size() - kCommandSuffix);
         const std::wstring line = display + L" = " + command;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)

@@ -7,6 +7,7 @@
 #include "registry/clsRegistry.h"
 
 #include <array>
+#include <cwctype>
 #include <memory>
 
 namespace {
@@ -54,20 +55,29 @@ bool IsValidName(const std::wstring& name) {
            ToAnsi(name).size() <= kMaxListedBytes && CommandKey(name).size() <= MAX_PATH;
 }
 
-struct FindClose_ {
+struct SearchClose {
     void operator()(HANDLE search) const noexcept { FindClose(search); }
 };
 
-// One existing file, neither hidden nor a system file, whose command the list can read back.
+// A drive and its root, as C:\Tools\x.exe, or a network share, as \\server\share\x.exe.
+bool IsFullPath(const std::wstring& path) {
+    const bool onDrive = path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' &&
+                         (path[2] == L'\\' || path[2] == L'/');
+    return onDrive || path.starts_with(L"\\\\");
+}
+
+// One existing file, neither hidden nor a system file, named by its full path (Explorer does
+// not start commands from this program's current directory), whose command the list can
+// read back.
 bool IsValidProgramPath(const std::wstring& path) {
     if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos || path.back() == L'\\' ||
-        path.back() == L'/' || !SurvivesAnsi(path) ||
+        path.back() == L'/' || !IsFullPath(path) || !SurvivesAnsi(path) ||
         ToAnsi(path + kCommandSuffix).size() > kMaxListedBytes)
         return false;
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(path.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
-    std::unique_ptr<void, FindClose_> closer(search);
+    std::unique_ptr<void, SearchClose> closer(search);
     return !(found.dwFileAttributes &
              (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
