@@ -11,3 +11,20 @@ struct GdiObjectDelete {
 
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete>;
 using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDelete>;
+
+// A window's device context, released when this goes away.
+class WindowDC {
+  public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~WindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+
+    HDC Get() const noexcept { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};

@@ -1,6 +1,7 @@
 #include "app/basMain.h"
 
 #include "AppInfo.h"
+#include "app/Handles.h"
 #include "app/basFile.h"
 #include "registry/clsRegistry.h"
 
@@ -14,6 +15,16 @@ std::wstring Widen(const char* text) { return {text, text + strlen(text)}; }
 
 // The command's last three characters are the " %1" that Save appends.
 constexpr size_t kCommandSuffix = 3;
+
+// Lets the list scroll sideways to the end of its longest line; measuring that one line
+// stands in for measuring thousands.
+void ScrollToWidestLine(HWND list, const std::wstring& line) {
+    const WindowDC dc(list);
+    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &size);
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 2 * size.cy / 3), 0);
+}
 
 }  // namespace
 
@@ -53,6 +64,7 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
     SendMessageW(List1, LB_INITSTORAGE, names.size(), names.size() * 64 * sizeof(wchar_t));
     // Where the code page maps two key names to one, the ANSI calls reach only one of them.
     std::unordered_set<std::wstring> listed;
+    std::wstring longest;
     for (const auto& name : names) {
         if (!listed.insert(name).second) continue;
         const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
@@ -63,10 +75,12 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
         std::wstring command =
             StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey + L"\\command", L"")));
         if (command.size() >= kCommandSuffix) command.resize(command.size() - kCommandSuffix);
-        const std::wstring line = display + L" = " + command;
+        std::wstring line = display + L" = " + command;
+        if (line.size() > longest.size()) longest = line;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
             keys.push_back(name);
     }
+    ScrollToWidestLine(List1, longest);
     SendMessageW(List1, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List1, nullptr, TRUE);
     return keys;

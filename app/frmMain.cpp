@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/Layout.h"
 #include "app/basFile.h"
 #include "app/basMain.h"
@@ -259,7 +260,7 @@ void frmMain::cmdDelete_Click() {
     EnableWindow(Item(cmdDelete), FALSE);
 }
 
-void frmMain::cmdAbout_Click() {}
+void frmMain::cmdAbout_Click() { frmAbout::Show(); }
 
 void frmMain::ShowEditPanel(bool edit) {
     ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);

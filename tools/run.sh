@@ -26,6 +26,16 @@ if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
   touch "$WINEPREFIX/.talvern-ready"
 fi
 
+if [ -n "$shots" ]; then
+  # Something to show in the list.
+  for viewer in Notepad Wordpad; do
+    program='C:\windows\notepad.exe'
+    [ $viewer = Wordpad ] && program='C:\Program Files\Windows NT\Accessories\wordpad.exe'
+    wine reg add "HKCR\\*\\shell\\$viewer" /ve /d "$viewer" /f >/dev/null 2>&1
+    wine reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "$program %1" /f >/dev/null 2>&1
+  done
+fi
+
 if [ -n "${DISPLAY:-}" ] && [ -z "$shots" ]; then
   exec wine build/mingw/app/Talvern.exe
 fi
@@ -47,12 +57,7 @@ shoot() {
   done
   [ -n "$id" ] || { echo "run: no window \"$1\"" >&2; return 1; }
   sleep 1
-  xwd -root -silent | convert xwd:- -crop "$(geometry "$id")" +repage "$2"
-}
-
-geometry() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+  import -window "$id" "$2"
 }
 
 # Clicks the main window's button whose centre lies at $2,$3 client pixels.
