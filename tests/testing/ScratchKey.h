@@ -37,14 +37,10 @@ void SetString(HKEY root, const std::wstring& path, const std::wstring& name,
                const std::wstring& text);
 // The value's type and bytes; a type of REG_NONE with no bytes when it is missing.
 RawValue GetRaw(HKEY root, const std::wstring& path, const std::wstring& name);
-// The same through the ANSI API (RegQueryValueExA), which gives string data in the ANSI
-// code page with the byte count that the code under test sees.
-RawValue GetRawA(HKEY root, const std::wstring& path, const std::wstring& name);
 // The names of the direct sub-keys, and of the values, in the registry's enumeration order.
 std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path);
 std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path);
-// Raw data: the bytes of single-byte text as given, and of UTF-16 text (with its NUL when
-// withNul).
+// The bytes of single-byte text as given, and of UTF-16 text (with its NUL when withNul).
 std::vector<BYTE> Bytes(std::string_view text);
 std::vector<BYTE> WideBytes(std::wstring_view text, bool withNul);
 void DeleteTree(HKEY root, const std::wstring& path);
