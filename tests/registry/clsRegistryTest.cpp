@@ -1,17 +1,19 @@
-// Conventions that every member of clsRegistry keeps: keys closed on every path,
-// a failing close as failure, the fallback to the instance state and the copy-back into the
-// caller's variables, the ANSI code page; and the properties.
+// clsRegistry against the real registry, each test on its own scratch key below HKCU, with the
+// seam counting the keys that the members open and close.
 
 #include "registry/clsRegistry.h"
-#include "tests/registry/RegistryExpect.h"
 #include "tests/registry/RegistrySeam.h"
 #include "tests/testing/ScratchKey.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -19,487 +21,335 @@ namespace {
 // Latin-1, so a byte-for-byte widening gets it wrong).
 const std::wstring kCafe = L"Caf\u00e9 \u20ac";
 
-// One call of a member on a scratch key, made so that it succeeds while the registry works.
-struct MemberCase {
-    const char* member;
-    REGSAM access;  // the access mask it opens its key with; 0 when it opens none
-    std::function<void(const ScratchKey&)> setup;
-    std::function<std::wstring(clsRegistry&, const ScratchKey&)> run;
-    std::wstring success;      // the result while RegCloseKey works
-    std::wstring closeFailed;  // the result when RegCloseKey fails
-};
+// Results as text, so that a table row holds each member's result in one form. Booleans show
+// as numbers, so that a True other than -1 shows.
+std::wstring S(VARIANT_BOOL b) { return std::to_wstring(b); }
+std::wstring S(DWORD n) { return std::to_wstring(n); }
+std::wstring S(const RegValue& v) { return v ? *v : L"<none>"; }
+std::wstring S(const std::vector<std::wstring>& names) {
+    std::wstring out;
+    for (const auto& name : names) out += name + L";";
+    return out;
+}
 
-std::wstring ShowEnumValues(clsRegistry& reg, HKEY root, const std::wstring& path) {
+// enumValues into a table that holds a stale row, with a count that holds 7: the result,
+// name=data of each row, and the count.
+template <class Root, class Path>
+std::wstring EnumValues(clsRegistry& reg, Root&& root, Path&& path) {
     ValueTable table;
-    LONG size = 7;  // what the caller had put in it
-    const VARIANT_BOOL result = reg.enumValues(table, size, root, path);
-    return Show(result) + L" " + Show(table) + L" size=" + std::to_wstring(size);
+    table.AddRow();
+    table.Cell(1, 1) = L"stale";
+    LONG size = 7;
+    const VARIANT_BOOL result =
+        reg.enumValues(table, size, std::forward<Root>(root), std::forward<Path>(path));
+    std::wstring out = S(result) + L" ";
+    for (int r = 1; r <= table.Rows(); ++r)
+        out += S(table.Cell(1, r)) + L"=" + S(table.Cell(2, r)) + L";";
+    return out + L" size=" + std::to_wstring(size);
 }
 
-std::vector<MemberCase> MemberCases() {
-    const auto valueX = [](const ScratchKey& k) { SetString(k.Root(), k.Path(), L"v", L"x"); };
-    return {
-        {"enumValues", KEY_QUERY_VALUE, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return ShowEnumValues(reg, k.Root(), k.Path());
-         },
-         L"-1 {(\"v\",\"x\")} size=1", L"0 {} size=1"},
-        {"enumSubKeys", KEY_READ, [](const ScratchKey& k) { CreateKey(k.Root(), k.Path(L"s")); },
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.enumSubKeys(k.Root(), k.Path()));
-         },
-         L"{s}", L"{}"},
-        {"deleteValueName", KEY_ALL_ACCESS, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.deleteValueName(k.Root(), k.Path(), L"v"));
-         },
-         L"-1", L"0"},
-        {"createKey", KEY_ALL_ACCESS, nullptr,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.createKey(k.Root(), k.Path(L"new")));
-         },
-         L"-1", L"0"},
-        {"setValue", KEY_WRITE, nullptr,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.setValue(k.Root(), k.Path(), L"v", L"x", REG_SZ));
-         },
-         L"-1", L"0"},
-        {"getValue", KEY_READ, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.getValue(k.Root(), k.Path(), L"v"));
-         },
-         L"\"x\"", L"\"\""},
-        {"getValueNameType", KEY_READ, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.getValueNameType(k.Root(), k.Path(), L"v"));
-         },
-         L"1", L"0"},
-        {"SubKeyExists", KEY_READ, nullptr,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.SubKeyExists(k.Root(), k.Path()));
-         },
-         L"-1", L"0"},
-        {"ValueNameExists", KEY_READ, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.ValueNameExists(k.Root(), k.Path(), L"v"));
-         },
-         L"-1", L"0"},
-        {"Value (read)", KEY_READ, valueX,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             reg.RootKey(k.Root());
-             reg.SubKey(k.Path());
-             reg.ValueName(L"v");
-             return Show(reg.Value());
-         },
-         L"\"x\"", L"\"\""},
-        {"Value (write)", KEY_WRITE, nullptr,
-         [](clsRegistry& reg, const ScratchKey& k) {
-             reg.RootKey(k.Root());
-             reg.SubKey(k.Path());
-             reg.ValueName(L"v");
-             reg.ValueType(REG_SZ);
-             reg.Value(L"x");
-             const bool written =
-                 GetRaw(k.Root(), k.Path(), L"v") == RawValue{REG_SZ, WideBytes(L"x", true)};
-             return std::wstring(written ? L"written" : L"not written");
-         },
-         L"written", L"written"},
-        {"deleteKey", 0, [](const ScratchKey& k) { CreateKey(k.Root(), k.Path(L"gone")); },
-         [](clsRegistry& reg, const ScratchKey& k) {
-             return Show(reg.deleteKey(k.Root(), k.Path(L"gone")));
-         },
-         L"-1", L"-1"},
-    };
-}
+class Registry : public ::testing::Test {
+  protected:
+    // Every key that a member opened has been closed once, on every path of every test.
+    void TearDown() override {
+        std::sort(seam.opened.begin(), seam.opened.end());
+        std::sort(seam.closed.begin(), seam.closed.end());
+        EXPECT_EQ(seam.opened, seam.closed);
+    }
+
+    RegistrySeam seam;
+    clsRegistry reg;
+};
 
 }  // namespace
 
-TEST(Conventions, EveryMemberOpensOneKeyWithItsAccessAndClosesIt) {
-    for (const auto& c : MemberCases()) {
-        SCOPED_TRACE(c.member);
-        ScratchKey k(L"Conventions_Close");
-        if (c.setup) c.setup(k);
-        clsRegistry reg;
-        RegistrySeam seam;
-        EXPECT_EQ(c.run(reg, k), c.success);
-        if (c.access != 0) {
-            EXPECT_EQ(seam.Access(), std::vector<REGSAM>{c.access});
-            EXPECT_EQ(seam.Opens(), 1);
-        } else {
-            EXPECT_EQ(seam.Opens(), 0);
-            EXPECT_EQ(seam.Closes(), 0);
-        }
-        EXPECT_TRUE(seam.EveryKeyClosedOnce());
-    }
-}
-
-TEST(Conventions, FailingCloseTurnsSuccessIntoTheFailureResult) {
-    for (const auto& c : MemberCases()) {
-        SCOPED_TRACE(c.member);
-        ScratchKey k(L"Conventions_CloseFails");
-        if (c.setup) c.setup(k);
-        clsRegistry reg;
-        RegistrySeam seam;
-        seam.FailClose();
-        EXPECT_EQ(c.run(reg, k), c.closeFailed);
-        EXPECT_TRUE(seam.EveryKeyClosedOnce());
-        if (c.access != 0) {
-            EXPECT_EQ(seam.Closes(), 1);
-        }
-    }
-}
-
-TEST(Conventions, FailurePathsGiveTheFailureResultAndCloseEveryKeyOpened) {
-    struct FailureCase {
-        const char* path;
-        std::function<std::wstring(clsRegistry&, const ScratchKey&, RegistrySeam&)> run;
-        std::wstring expected;
+// Each member that opens a key, on a path that succeeds and on the paths that fail after the
+// open: it opens one key and closes it, also when a call on it throws, and a failing close
+// turns success into failure.
+TEST_F(Registry, EveryMemberClosesItsKeyAndAFailingCloseIsItsFailure) {
+    using Call = std::function<std::wstring(const ScratchKey&)>;
+    struct Row {
+        const char* what;
+        Call call;
+        std::wstring ok, closeFails;
     };
-    const std::wstring missing = L"Missing";
-    const std::vector<FailureCase> cases = {
-        {"enumValues, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return ShowEnumValues(reg, k.Root(), k.Path(missing));
-         },
-         L"0 {} size=7"},
-        {"enumValues, key without values",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return ShowEnumValues(reg, k.Root(), k.Path(L"Empty"));
-         },
-         L"0 {} size=7"},
-        {"enumSubKeys, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.enumSubKeys(k.Root(), k.Path(missing)));
-         },
-         L"{}"},
-        {"deleteValueName, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.deleteValueName(k.Root(), k.Path(missing), L"v"));
-         },
+    const Row rows[] = {
+        {"enumValues", [&](auto& k) { return EnumValues(reg, k.Root(), k.Path()); },
+         L"-1 v=x; size=1", L"0  size=1"},
+        {"enumSubKeys", [&](auto& k) { return S(reg.enumSubKeys(k.Root(), k.Path())); }, L"s;",
+         L""},
+        {"deleteValueName",
+         [&](auto& k) { return S(reg.deleteValueName(k.Root(), k.Path(), L"v")); }, L"-1", L"0"},
+        {"createKey", [&](auto& k) { return S(reg.createKey(k.Root(), k.Path(L"new"))); }, L"-1",
          L"0"},
-        {"deleteValueName, missing value",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.deleteValueName(k.Root(), k.Path(), L"none"));
-         },
+        {"setValue",
+         [&](auto& k) { return S(reg.setValue(k.Root(), k.Path(), L"v", L"y", REG_SZ)); }, L"-1",
          L"0"},
-        {"deleteKey, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.deleteKey(k.Root(), k.Path(missing)));
-         },
+        {"getValue", [&](auto& k) { return S(reg.getValue(k.Root(), k.Path(), L"v")); }, L"x", L""},
+        {"getValueNameType",
+         [&](auto& k) { return S(reg.getValueNameType(k.Root(), k.Path(), L"v")); }, L"1", L"0"},
+        {"SubKeyExists", [&](auto& k) { return S(reg.SubKeyExists(k.Root(), k.Path())); }, L"-1",
          L"0"},
-        {"createKey, root key 0",
-         [&](clsRegistry& reg, const ScratchKey&, RegistrySeam&) { return Show(reg.createKey()); },
-         L"0"},
-        {"setValue, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.setValue(k.Root(), k.Path(missing), L"v", L"x", REG_SZ));
+        {"ValueNameExists",
+         [&](auto& k) { return S(reg.ValueNameExists(k.Root(), k.Path(), L"v")); }, L"-1", L"0"},
+        // Failures after the open.
+        {"enumValues, no values", [&](auto& k) { return EnumValues(reg, k.Root(), k.Path(L"s")); },
+         L"0  size=7", L"0  size=7"},
+        {"deleteValueName, missing",
+         [&](auto& k) { return S(reg.deleteValueName(k.Root(), k.Path(), L"none")); }, L"0", L"0"},
+        {"setValue, refused",
+         [&](auto& k) {
+             seam.setResult = ERROR_ACCESS_DENIED;
+             return S(reg.setValue(k.Root(), k.Path(), L"v", L"y", REG_SZ));
          },
-         L"0"},
-        {"setValue, RegSetValueExA fails",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam& seam) {
-             seam.FailSetValue();
-             return Show(reg.setValue(k.Root(), k.Path(), L"v", L"x", REG_SZ));
-         },
-         L"0"},
-        {"getValue, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.getValue(k.Root(), k.Path(missing), L"v"));
-         },
-         L"\"\""},
-        {"getValue, missing value",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.getValue(k.Root(), k.Path(), L"none"));
-         },
-         L"\"\""},
-        {"getValue, data of 256 bytes",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.getValue(k.Root(), k.Path(), L"big"));
-         },
-         L"\"\""},
-        {"getValueNameType, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.getValueNameType(k.Root(), k.Path(missing), L"v"));
-         },
-         L"0"},
-        {"getValueNameType, missing value",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.getValueNameType(k.Root(), k.Path(), L"none"));
-         },
-         L"0"},
-        {"SubKeyExists, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.SubKeyExists(k.Root(), k.Path(missing)));
-         },
-         L"0"},
-        {"ValueNameExists, missing key",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.ValueNameExists(k.Root(), k.Path(missing), L"v"));
-         },
-         L"0"},
-        {"ValueNameExists, missing value",
-         [&](clsRegistry& reg, const ScratchKey& k, RegistrySeam&) {
-             return Show(reg.ValueNameExists(k.Root(), k.Path(), L"none"));
-         },
-         L"0"},
+         L"0", L"0"},
+        {"getValue, missing", [&](auto& k) { return S(reg.getValue(k.Root(), k.Path(), L"none")); },
+         L"", L""},
+        {"getValueNameType, missing",
+         [&](auto& k) { return S(reg.getValueNameType(k.Root(), k.Path(), L"none")); }, L"0", L"0"},
+        {"ValueNameExists, missing",
+         [&](auto& k) { return S(reg.ValueNameExists(k.Root(), k.Path(), L"none")); }, L"0", L"0"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        ScratchKey k(L"Conventions_Failures");
-        CreateKey(k.Root(), k.Path(L"Empty"));
-        SetString(k.Root(), k.Path(), L"v", L"x");
-        SetRaw(k.Root(), k.Path(), L"big", REG_BINARY, std::vector<BYTE>(256, 0x41));
-        clsRegistry reg;
-        RegistrySeam seam;
-        EXPECT_EQ(c.run(reg, k, seam), c.expected);
-        EXPECT_TRUE(seam.EveryKeyClosedOnce());
+    for (const Row& row : rows) {
+        for (const int mode : {0, 1, 2}) {  // as it is, RegCloseKey failing, the calls throwing
+            SCOPED_TRACE(std::string(row.what) + ", mode " + std::to_string(mode));
+            ScratchKey k(L"Close");
+            SetString(k.Root(), k.Path(), L"v", L"x");
+            CreateKey(k.Root(), k.Path(L"s"));
+            seam.closeResult = mode == 1 ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
+            seam.setResult = ERROR_SUCCESS;
+            seam.throws = mode == 2;
+            const size_t opened = seam.opened.size();
+            const std::wstring result = row.call(k);
+            if (mode < 2) {
+                EXPECT_EQ(result, mode == 1 ? row.closeFails : row.ok);
+            }
+            EXPECT_EQ(seam.opened.size(), opened + 1);
+            EXPECT_EQ(seam.closed.size(), seam.opened.size());
+        }
     }
 }
 
-TEST(Conventions, TextBeyondAsciiInTheAnsiCodePageComesBackUnchanged) {
-    ScratchKey k(L"Conventions_Cafe");
-    const HKEY root = k.Root();
+// The instance names the key A and its value v; the caller's variables name B and its value w,
+// which exist as well, so that whichever is used shows.
+TEST_F(Registry, RootKeyZeroFallsBackToTheInstanceStateWhereItMust) {
+    ScratchKey k(L"Fallback");
+    const std::wstring A = k.Path(L"A"), B = k.Path(L"B");
+    SetString(k.Root(), A, L"v", L"in A");
+    SetString(k.Root(), B, L"v", L"in B");
+    SetRaw(k.Root(), B, L"w", REG_DWORD, {1, 0, 0, 0});
+    CreateKey(k.Root(), B + L"\\other");
+    reg.RootKey(k.Root());
+    reg.SubKey(A);
+    reg.ValueName(L"v");
+    HKEY root;
+    std::wstring path, name;
+    const auto fresh = [&] {
+        root = nullptr;
+        path = B;
+        name = L"w";
+    };
+    const auto vars = [&] { return std::tuple(root, path, name); };
+
+    // getValueNameType and ValueNameExists leave the caller's variables alone.
+    fresh();
+    EXPECT_EQ(reg.getValueNameType(root, path, name), DWORD{REG_SZ});
+    EXPECT_EQ(reg.ValueNameExists(root, path, name), VARIANT_TRUE);
+    EXPECT_EQ(vars(), std::tuple(HKEY{}, B, L"w"s));
+    // The others copy the instance state into them.
+    fresh();
+    EXPECT_EQ(S(reg.getValue(root, path, name)), L"in A");
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A, L"v"s));
+    fresh();
+    EXPECT_EQ(EnumValues(reg, root, path), L"-1 v=in A; size=1");
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A, L"w"s));
+    reg.SubKey(A + L"\\new");
+    fresh();
+    EXPECT_EQ(reg.createKey(root, path), VARIANT_TRUE);
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A + L"\\new", L"w"s));
+    EXPECT_TRUE(KeyExists(k.Root(), A + L"\\new"));
+    EXPECT_FALSE(KeyExists(k.Root(), B + L"\\new"));
+    reg.SubKey(A);
+    fresh();
+    EXPECT_EQ(S(reg.enumSubKeys(root, path)), L"new;");
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A, L"w"s));
+    reg.SubKey(A + L"\\new");
+    fresh();
+    path = B + L"\\other";
+    EXPECT_EQ(reg.deleteKey(root, path), VARIANT_TRUE);
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A + L"\\new", L"w"s));
+    EXPECT_FALSE(KeyExists(k.Root(), A + L"\\new"));
+    EXPECT_TRUE(KeyExists(k.Root(), B + L"\\other"));
+    reg.SubKey(A);
+    fresh();
+    EXPECT_EQ(reg.deleteValueName(root, path, name), VARIANT_TRUE);
+    EXPECT_EQ(vars(), std::tuple(k.Root(), A, L"v"s));
+    EXPECT_EQ(GetRaw(k.Root(), A, L"v"), RawValue{});
+    EXPECT_EQ(GetRaw(k.Root(), B, L"w").type, DWORD{REG_DWORD});
+
+    // setValue and SubKeyExists have no fallback: root key 0 fails and writes nothing.
+    EXPECT_EQ(reg.setValue(nullptr, A, L"v", L"x", REG_SZ), VARIANT_FALSE);
+    EXPECT_EQ(reg.SubKeyExists(nullptr, A), VARIANT_FALSE);
+    EXPECT_TRUE(seam.sets.empty());
+}
+
+TEST_F(Registry, WritingValueUsesTheInstanceStateAndWritesNothingWithoutRootKey) {
+    ScratchKey k(L"Value");
+    reg.RootKey(k.Root());
+    reg.SubKey(k.Path());
+    reg.ValueName(L"v");
+    reg.ValueType(REG_EXPAND_SZ);
+    reg.Value(L"x");
+    EXPECT_EQ(GetRaw(k.Root(), k.Path(), L"v"), (RawValue{REG_EXPAND_SZ, WideBytes(L"x", true)}));
+    reg.RootKey(nullptr);
+    reg.Value(L"y");
+    EXPECT_EQ(seam.sets.size(), 1u);
+}
+
+// Text of single-byte characters crosses to code page 1252 and back wherever it goes.
+TEST_F(Registry, TextBeyondAsciiComesBackUnchanged) {
+    ScratchKey k(L"Cafe");
     const std::wstring key = k.Path(kCafe);
-    clsRegistry reg;
-
-    EXPECT_TRUE(IsTrue(reg.createKey(root, key)));
-    EXPECT_TRUE(KeyExists(root, key));
-    EXPECT_EQ(Show(reg.enumSubKeys(root, k.Path())), Show(std::vector<std::wstring>{kCafe}));
-    EXPECT_TRUE(IsTrue(reg.SubKeyExists(root, key)));
-
-    EXPECT_TRUE(IsTrue(reg.setValue(root, key, kCafe, kCafe, REG_SZ)));
-    EXPECT_EQ(GetRaw(root, key, kCafe), (RawValue{REG_SZ, WideBytes(kCafe, true)}));
-    EXPECT_EQ(GetRawA(root, key, kCafe), (RawValue{REG_SZ, Bytes({"Caf\xE9 \x80\0", 7})}));
-
-    EXPECT_EQ(Show(reg.getValue(root, key, kCafe)), Show(RegValue(kCafe)));
-    EXPECT_EQ(reg.getValueNameType(root, key, kCafe), DWORD{REG_SZ});
-    EXPECT_TRUE(IsTrue(reg.ValueNameExists(root, key, kCafe)));
-    ValueTable table;
-    LONG size = 0;
-    EXPECT_TRUE(IsTrue(reg.enumValues(table, size, root, key)));
-    EXPECT_EQ(Show(table), L"{(" + Show(RegValue(kCafe)) + L"," + Show(RegValue(kCafe)) + L")}");
-
-    EXPECT_TRUE(IsTrue(reg.deleteValueName(root, key, kCafe)));
-    EXPECT_EQ(GetRaw(root, key, kCafe), RawValue{});
-    EXPECT_TRUE(IsTrue(reg.deleteKey(root, key)));
-    EXPECT_FALSE(KeyExists(root, key));
+    EXPECT_EQ(reg.createKey(k.Root(), key), VARIANT_TRUE);
+    EXPECT_TRUE(KeyExists(k.Root(), key));
+    EXPECT_EQ(reg.SubKeyExists(k.Root(), key), VARIANT_TRUE);
+    EXPECT_EQ(S(reg.enumSubKeys(k.Root(), k.Path())), kCafe + L";");
+    EXPECT_EQ(reg.setValue(k.Root(), key, kCafe, kCafe, REG_SZ), VARIANT_TRUE);
+    EXPECT_EQ(GetRaw(k.Root(), key, kCafe), (RawValue{REG_SZ, WideBytes(kCafe, true)}));
+    EXPECT_EQ(S(reg.getValue(k.Root(), key, kCafe)), kCafe);
+    EXPECT_EQ(EnumValues(reg, k.Root(), key), L"-1 " + kCafe + L"=" + kCafe + L"; size=1");
+    EXPECT_EQ(reg.deleteValueName(k.Root(), key, kCafe), VARIANT_TRUE);
+    EXPECT_EQ(GetRaw(k.Root(), key, kCafe), RawValue{});
+    EXPECT_EQ(reg.deleteKey(k.Root(), key), VARIANT_TRUE);
+    EXPECT_FALSE(KeyExists(k.Root(), key));
 }
 
-// ---- Fallback to the instance state, and the copy-back into the caller's variables ----
-
-namespace {
-
-// An instance whose state names the key A below the scratch key and its value v; the
-// arguments name the key B, which has values of the same names, so that using them shows.
-struct FallbackFixture {
-    explicit FallbackFixture(const std::wstring& scratchName) : k(scratchName) {
-        SetString(k.Root(), A(), L"v", L"in A");
-        SetString(k.Root(), A(), L"w", L"w in A");
-        SetString(k.Root(), B(), L"v", L"in B");
-        SetString(k.Root(), B(), L"w", L"w in B");
-        SetString(k.Root(), B(), L"", L"default of B");
-        CreateKey(k.Root(), A() + L"\\childOfA");
-        CreateKey(k.Root(), B() + L"\\childOfB");
-        reg.RootKey(k.Root());
-        reg.SubKey(A());
-        reg.ValueName(L"v");
+// getValue gives REG_SZ without its NUL and other types as the whole blank-filled buffer of
+// 255 bytes; data of 256 bytes is not read.
+TEST_F(Registry, ReadingAValueTakesUpTo255Bytes) {
+    ScratchKey k(L"Read");
+    const std::wstring x254(254, L'x');
+    struct Row {
+        const wchar_t* name;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        std::wstring value;
+        DWORD typeCode;
+        VARIANT_BOOL exists;
+    };
+    const Row rows[] = {
+        {L"255", REG_SZ, WideBytes(x254, true), x254, REG_SZ, VARIANT_TRUE},
+        {L"256", REG_SZ, WideBytes(x254 + L"y", true), L"", 0, VARIANT_FALSE},
+        {L"dword",
+         REG_DWORD,
+         {12, 0, 0, 0},
+         L"\x0c\0\0\0"s + std::wstring(251, L' '),
+         REG_DWORD,
+         VARIANT_TRUE},
+        {L"expand", REG_EXPAND_SZ, WideBytes(kCafe, true), kCafe + L'\0' + std::wstring(248, L' '),
+         REG_EXPAND_SZ, VARIANT_TRUE},
+    };
+    for (const Row& row : rows) SetRaw(k.Root(), k.Path(), row.name, row.type, row.bytes);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.name)));
+        EXPECT_EQ(S(reg.getValue(k.Root(), k.Path(), row.name)), row.value);
+        EXPECT_EQ(reg.getValueNameType(k.Root(), k.Path(), row.name), row.typeCode);
+        EXPECT_EQ(reg.ValueNameExists(k.Root(), k.Path(), row.name), row.exists);
     }
-    std::wstring A() const { return k.Path(L"A"); }
-    std::wstring B() const { return k.Path(L"B"); }
-
-    ScratchKey k;
-    clsRegistry reg;
-    // The caller's own variables.
-    HKEY root = nullptr;
-    std::wstring path = k.Path(L"B");
-    std::wstring name = L"w";
-};
-
-}  // namespace
-
-TEST(Fallback, EnumValuesUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_EnumValues");
-    ValueTable table;
-    LONG size = 0;
-    EXPECT_TRUE(IsTrue(f.reg.enumValues(table, size, f.root, f.path)));
-    EXPECT_EQ(Show(table), L"{(\"v\",\"in A\")(\"w\",\"w in A\")}");
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A());
 }
 
-TEST(Fallback, EnumSubKeysUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_EnumSubKeys");
-    EXPECT_EQ(Show(f.reg.enumSubKeys(f.root, f.path)), L"{childOfA}");
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A());
+// Names of up to 254 characters and data of up to 255 bytes fit; an entry that does not fit is
+// passed over, and an enumeration refused on the way ends with what it has collected.
+TEST_F(Registry, EnumerationsListWhatFitsAndPassOverTheRest) {
+    ScratchKey k(L"Enum");
+    const std::wstring skipped = L"(passed over)", name254(254, L'm'), name255(255, L'n');
+    std::wstring hex;
+    for (int i = 0; i < 255; ++i) hex += L"AB";
+    struct Row {
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        std::wstring text;
+    };
+    const Row rows[] = {
+        {L"a", REG_SZ, WideBytes(L"abc", true), L"abc"},
+        {L"b", REG_SZ, {}, L""},
+        {L"c", REG_SZ, WideBytes(L"xyz", false), L"xyz"},
+        {L"d", REG_SZ, WideBytes(L"a\0b"s, true), L"a\0b"s},
+        {L"e", REG_BINARY, {0x0A, 0xFF, 0x00}, L"0AFF00"},
+        {L"f", REG_BINARY, std::vector<BYTE>(255, 0xAB), hex},
+        {L"g", REG_BINARY, std::vector<BYTE>(256, 0xAB), skipped},
+        {L"h", REG_DWORD, {0x01, 0x02, 0x03, 0x84}, L"2214789633"},
+        {L"i", REG_EXPAND_SZ, WideBytes(L"%X%", true), L"<none>"},
+        {L"j", REG_NONE, Bytes("n"), L"<none>"},
+        {name254, REG_SZ, WideBytes(L"long", true), L"long"},
+        {name255, REG_SZ, WideBytes(L"long", true), skipped},
+        {L"z", REG_SZ, WideBytes(L"last", true), L"last"},
+    };
+    std::wstring listed;
+    int count = 0;
+    for (const Row& row : rows) {
+        SetRaw(k.Root(), k.Path(), row.name, row.type, row.bytes);
+        if (row.text == skipped) continue;
+        listed += row.name + L"=" + row.text + L";";
+        ++count;
+    }
+    EXPECT_EQ(EnumValues(reg, k.Root(), k.Path()), L"-1 " + listed + L" size=" + S(DWORD(count)));
+    for (const auto& name : {L"A"s, name254, name255, L"z"s}) CreateKey(k.Root(), k.Path(name));
+    EXPECT_EQ(S(reg.enumSubKeys(k.Root(), k.Path())), L"A;" + name254 + L";z;");
+
+    seam.failIndex = 1;
+    EXPECT_EQ(EnumValues(reg, k.Root(), k.Path()), L"-1 a=abc; size=1");
+    EXPECT_EQ(S(reg.enumSubKeys(k.Root(), k.Path())), L"A;");
 }
 
-TEST(Fallback, GetValueUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_GetValue");
-    EXPECT_EQ(Show(f.reg.getValue(f.root, f.path, f.name)), L"\"in A\"");
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A());
-    EXPECT_EQ(f.name, L"v");
+// Wine adds a NUL to string data whose byte count leaves it out, so only the seam shows the count.
+TEST_F(Registry, SetValueStoresTheTextAndANulForStringTypesOnly) {
+    ScratchKey k(L"SetValue");
+    struct Row {
+        std::wstring name;
+        RegData data;
+        DWORD type;
+        std::string bytes;
+    };
+    const Row rows[] = {
+        {L"sz", L"abc", REG_SZ, "abc\0"s},          {L"expand", L"abc", REG_EXPAND_SZ, "abc\0"s},
+        {L"multi", L"abc", REG_MULTI_SZ, "abc\0"s}, {L"none", L"abc", REG_NONE, "abc"},
+        {L"binary", L"abc", REG_BINARY, "abc"},     {L"number", 12, REG_DWORD, "12"},
+        {kCafe, kCafe, REG_SZ, "Caf\xE9 \x80\0"s},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.name));
+        EXPECT_EQ(reg.setValue(k.Root(), k.Path(), row.name, row.data, row.type), VARIANT_TRUE);
+        EXPECT_EQ(seam.sets.back(), std::pair(row.type, row.bytes));
+        EXPECT_EQ(GetRaw(k.Root(), k.Path(), row.name).type, row.type);
+    }
+    EXPECT_EQ(reg.setValue(k.Root(), k.Path(L"new"), L"v", L"x", REG_SZ), VARIANT_FALSE);
+    EXPECT_FALSE(KeyExists(k.Root(), k.Path(L"new")));
 }
 
-TEST(Fallback, DeleteValueNameUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_DeleteValueName");
-    EXPECT_TRUE(IsTrue(f.reg.deleteValueName(f.root, f.path, f.name)));
-    EXPECT_EQ(GetRaw(f.k.Root(), f.A(), L"v"), RawValue{});
-    EXPECT_EQ(GetRaw(f.k.Root(), f.A(), L"w").type, DWORD{REG_SZ});
-    EXPECT_EQ(GetRaw(f.k.Root(), f.B(), L"w").type, DWORD{REG_SZ});
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A());
-    EXPECT_EQ(f.name, L"v");
+TEST_F(Registry, CreateKeyMakesEveryMissingKeyAndLeavesAnExistingOneAlone) {
+    ScratchKey k(L"CreateKey");
+    EXPECT_EQ(reg.createKey(k.Root(), k.Path(L"a\\b\\c")), VARIANT_TRUE);
+    EXPECT_TRUE(KeyExists(k.Root(), k.Path(L"a\\b\\c")));
+    SetString(k.Root(), k.Path(L"a"), L"v", L"kept");
+    EXPECT_EQ(reg.createKey(k.Root(), k.Path(L"a")), VARIANT_TRUE);
+    EXPECT_EQ(GetRaw(k.Root(), k.Path(L"a"), L"v"), (RawValue{REG_SZ, WideBytes(L"kept", true)}));
 }
 
-TEST(Fallback, CreateKeyUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_CreateKey");
-    f.reg.SubKey(f.A() + L"\\new");
-    f.path = f.B() + L"\\new";
-    EXPECT_TRUE(IsTrue(f.reg.createKey(f.root, f.path)));
-    EXPECT_TRUE(KeyExists(f.k.Root(), f.A() + L"\\new"));
-    EXPECT_FALSE(KeyExists(f.k.Root(), f.B() + L"\\new"));
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A() + L"\\new");
-}
-
-TEST(Fallback, DeleteKeyUsesTheInstanceStateAndCopiesItBack) {
-    FallbackFixture f(L"Fallback_DeleteKey");
-    f.reg.SubKey(f.A() + L"\\childOfA");
-    f.path = f.B() + L"\\childOfB";
-    EXPECT_TRUE(IsTrue(f.reg.deleteKey(f.root, f.path)));
-    EXPECT_FALSE(KeyExists(f.k.Root(), f.A() + L"\\childOfA"));
-    EXPECT_TRUE(KeyExists(f.k.Root(), f.B() + L"\\childOfB"));
-    EXPECT_EQ(f.root, f.k.Root());
-    EXPECT_EQ(f.path, f.A() + L"\\childOfA");
-}
-
-TEST(Fallback, TypeAndExistenceTestsUseTheInstanceState) {
-    FallbackFixture f(L"Fallback_TypeAndExists");
-    SetRaw(f.k.Root(), f.A(), L"v", REG_DWORD, {1, 0, 0, 0});
-    EXPECT_EQ(f.reg.getValueNameType(nullptr, f.B(), L"w"), DWORD{REG_DWORD});
-    EXPECT_TRUE(IsTrue(f.reg.ValueNameExists(nullptr, f.B(), L"w")));
-    f.reg.ValueName(L"none");  // missing in A, while the arguments name a value of B
-    EXPECT_EQ(f.reg.getValueNameType(nullptr, f.B(), L"w"), DWORD{0});
-    EXPECT_TRUE(IsFalse(f.reg.ValueNameExists(nullptr, f.B(), L"w")));
-}
-
-TEST(Fallback, SetValueHasNoFallbackAndWritesNothingWithRootKeyZero) {
-    FallbackFixture f(L"Fallback_SetValue");
-    const auto before = Snapshot(f.k.Root(), f.k.Path());
-    EXPECT_TRUE(IsFalse(f.reg.setValue(nullptr, f.A(), L"v", L"changed", REG_SZ)));
-    EXPECT_TRUE(IsFalse(f.reg.setValue(nullptr, f.A(), L"new", L"changed", REG_SZ)));
-    EXPECT_EQ(Snapshot(f.k.Root(), f.k.Path()), before);
-}
-
-TEST(Fallback, SubKeyExistsHasNoFallback) {
-    FallbackFixture f(L"Fallback_SubKeyExists");
-    EXPECT_TRUE(IsFalse(f.reg.SubKeyExists(nullptr, f.A())));
-    EXPECT_TRUE(IsFalse(f.reg.SubKeyExists()));
-}
-
-TEST(Fallback, AGivenRootKeyUsesTheArgumentsAsPassedEvenWhenEmpty) {
-    FallbackFixture f(L"Fallback_Explicit");
-    HKEY root = f.k.Root();
-    std::wstring path = f.B();
-    std::wstring name;  // B's default value, although the instance names v
-    EXPECT_EQ(Show(f.reg.getValue(root, path, name)), L"\"default of B\"");
-    EXPECT_EQ(Show(f.reg.enumSubKeys(root, path)), L"{childOfB}");
-    EXPECT_TRUE(IsTrue(f.reg.deleteValueName(root, path, name)));
-    EXPECT_EQ(GetRaw(f.k.Root(), f.B(), L""), RawValue{});
-    EXPECT_EQ(GetRaw(f.k.Root(), f.A(), L"v").type, DWORD{REG_SZ});
-    // Nothing is copied back when the fallback does not apply.
-    EXPECT_EQ(root, f.k.Root());
-    EXPECT_EQ(path, f.B());
-    EXPECT_EQ(name, L"");
-
-    // An open key as root key with the empty key path names that key itself.
-    HKEY openB = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(f.k.Root(), f.B().c_str(), 0, KEY_ALL_ACCESS, &openB), ERROR_SUCCESS);
-    struct Closer {
-        HKEY key;
-        ~Closer() { RegCloseKey(key); }
-    } closer{openB};
-    root = openB;
-    path.clear();
-    name = L"v";
-    EXPECT_EQ(Show(f.reg.getValue(root, path, name)), L"\"in B\"");
-    EXPECT_EQ(Show(f.reg.enumSubKeys(root, path)), L"{childOfB}");
-    ValueTable table;
-    LONG size = 0;
-    EXPECT_TRUE(IsTrue(f.reg.enumValues(table, size, root, path)));
-    EXPECT_EQ(size, 2);  // v and w of B
-    EXPECT_TRUE(IsTrue(f.reg.createKey(root, path)));
-    EXPECT_EQ(root, openB);
-    EXPECT_EQ(path, L"");
-    EXPECT_EQ(name, L"v");
-}
-
-// ---- Properties ----
-
-TEST(Properties, NewInstanceHoldsTheInitialStateAndReadsValueAsEmptyText) {
-    clsRegistry reg;
-    EXPECT_EQ(reg.RootKey(), nullptr);
-    EXPECT_EQ(reg.SubKey(), L"");
-    EXPECT_EQ(reg.ValueName(), L"");
-    EXPECT_EQ(reg.ValueType(), DWORD{REG_NONE});
-    RegistrySeam seam;
-    EXPECT_EQ(Show(reg.Value()), L"\"\"");
-    EXPECT_TRUE(seam.EveryKeyClosedOnce());
-}
-
-TEST(Value, ReadingReadsTheValueThatTheInstanceStateNames) {
-    ScratchKey k(L"Value_Read");
-    SetString(k.Root(), k.Path(), L"v", L"named");
-    SetString(k.Root(), k.Path(), L"", L"default");
-    clsRegistry reg;
-    reg.RootKey(k.Root());
-    reg.SubKey(k.Path());
-    EXPECT_EQ(Show(reg.Value()), L"\"default\"");
-    reg.ValueName(L"v");
-    EXPECT_EQ(Show(reg.Value()), L"\"named\"");
-    // The state is left as it was.
-    EXPECT_EQ(reg.RootKey(), k.Root());
-    EXPECT_EQ(reg.SubKey(), k.Path());
-    EXPECT_EQ(reg.ValueName(), L"v");
-}
-
-TEST(Value, WritingStoresTheTextWithValueType) {
-    ScratchKey k(L"Value_Write");
-    SetRaw(k.Root(), k.Path(), L"v", REG_DWORD, {1, 0, 0, 0});
-    clsRegistry reg;
-    reg.RootKey(k.Root());
-    reg.SubKey(k.Path());
-    reg.ValueName(L"v");
-    reg.ValueType(REG_SZ);
-    reg.Value(L"C:\\x.exe %1");
-    EXPECT_EQ(GetRaw(k.Root(), k.Path(), L"v"),
-              (RawValue{REG_SZ, WideBytes(L"C:\\x.exe %1", true)}));
-    reg.ValueName(L"");
-    reg.Value(L"default");
-    EXPECT_EQ(GetRaw(k.Root(), k.Path(), L""), (RawValue{REG_SZ, WideBytes(L"default", true)}));
-}
-
-TEST(Value, WritingWithTheInitialValueTypeStoresTheTextWithoutTerminator) {
-    ScratchKey k(L"Value_WriteNone");
-    clsRegistry reg;
-    reg.RootKey(k.Root());
-    reg.SubKey(k.Path());
-    reg.ValueName(L"v");
-    reg.Value(L"abc");
-    EXPECT_EQ(GetRaw(k.Root(), k.Path(), L"v"), (RawValue{REG_NONE, Bytes("abc")}));
-}
-
-TEST(Value, WritingWhileRootKeyIsZeroWritesNothing) {
-    ScratchKey k(L"Value_WriteNoRoot");
-    SetString(k.Root(), k.Path(), L"v", L"old");
-    const auto before = Snapshot(k.Root(), k.Path());
-    clsRegistry reg;
-    reg.SubKey(k.Path());
-    reg.ValueName(L"v");
-    reg.ValueType(REG_SZ);
-    RegistrySeam seam;
-    reg.Value(L"new");
-    EXPECT_EQ(Snapshot(k.Root(), k.Path()), before);
-    EXPECT_TRUE(seam.EveryKeyClosedOnce());
+// The empty value name is the default value alone; a key goes only once its sub-keys are gone.
+TEST_F(Registry, DeleteKeyAndDeleteValueNameRemoveExactlyWhatTheyName) {
+    ScratchKey k(L"Delete");
+    const std::wstring verb = k.Path(L"verb"), command = k.Path(L"verb\\command");
+    SetString(k.Root(), verb, L"", L"default");
+    SetString(k.Root(), verb, L"w", L"kept");
+    CreateKey(k.Root(), command);
+    EXPECT_EQ(reg.deleteValueName(k.Root(), verb, L""), VARIANT_TRUE);
+    EXPECT_EQ(GetRaw(k.Root(), verb, L""), RawValue{});
+    EXPECT_EQ(GetRaw(k.Root(), verb, L"w").type, DWORD{REG_SZ});
+    EXPECT_EQ(reg.deleteKey(k.Root(), verb), VARIANT_FALSE);
+    EXPECT_TRUE(KeyExists(k.Root(), command));
+    EXPECT_EQ(reg.deleteKey(k.Root(), command), VARIANT_TRUE);
+    EXPECT_EQ(reg.deleteKey(k.Root(), verb), VARIANT_TRUE);
+    EXPECT_FALSE(KeyExists(k.Root(), verb));
 }
