@@ -64,13 +64,6 @@ HWND HiddenOwner() {
     return owner.get();
 }
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 void RemoveBorder(HWND label) {
     constexpr LONG_PTR kFrames = WS_BORDER | SS_SUNKEN;
     constexpr LONG_PTR kEdges = WS_EX_CLIENTEDGE | WS_EX_STATICEDGE;
@@ -101,19 +94,9 @@ void frmAbout::Show() {
 }
 
 bool frmAbout::Create() {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-    CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, L"", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, HiddenOwner(),
-                    nullptr, instance, this);
-    return hwnd_ != nullptr;
+    return CreateTopLevel(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                          WS_EX_DLGMODALFRAME, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                          HiddenOwner());
 }
 
 LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -116,6 +116,13 @@ HWND FindControl(HWND window, int id) {
     return search.found;
 }
 
+std::wstring TextOf(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font) {
     for (const auto& control : controls) {
         const HWND hwnd = FindControl(window, control.id);

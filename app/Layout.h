@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <span>
+#include <string>
 
 // Sizes are kept in twips, as the windows were designed; pixels follow from the DPI here.
 constexpr int kTwipsPerInch = 1440;
@@ -29,6 +30,9 @@ struct ControlSpec {
 
 // Creates the controls in keyboard order, so that Tab follows it.
 void CreateControls(HWND window, std::span<const ControlSpec> controls);
+
+// The window's text, whatever its length.
+std::wstring TextOf(HWND window);
 
 // A control anywhere in the window, inside a panel or not.
 HWND FindControl(HWND window, int id);

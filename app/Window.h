@@ -16,6 +16,24 @@ class Window {
     HWND Handle() const noexcept { return hwnd_; }
 
   protected:
+    // Registers the class (the application icon, the arrow pointer) and creates the window,
+    // which the procedure ties to this object. False when it cannot be made.
+    bool CreateTopLevel(const wchar_t* className, HBRUSH background, DWORD exStyle, DWORD style,
+                        HWND owner) {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW wc{sizeof wc};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = background;
+        wc.lpszClassName = className;
+        RegisterClassExW(&wc);  // fails harmlessly when already registered
+        CreateWindowExW(exStyle, className, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, owner, nullptr, instance, this);
+        return hwnd_ != nullptr;
+    }
+
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         Derived* self = nullptr;
         if (message == WM_NCCREATE) {

@@ -90,18 +90,9 @@ frmMain::~frmMain() {
 }
 
 bool frmMain::Create(int showCommand) {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-    CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
-                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
-    if (!hwnd_) return false;
+    if (!CreateTopLevel(kClassName, nullptr, WS_EX_CONTROLPARENT,
+                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, nullptr))
+        return false;
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     return true;
@@ -269,13 +260,7 @@ void frmMain::ShowEditPanel(bool edit) {
 
 HWND frmMain::Item(int id) const { return FindControl(hwnd_, id); }
 
-std::wstring frmMain::Text(int id) const {
-    const HWND control = Item(id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring frmMain::Text(int id) const { return TextOf(Item(id)); }
 
 void frmMain::SetText(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
 

@@ -213,14 +213,7 @@ class TalvernProcess : public ::testing::Test {
     }
 
     std::vector<std::wstring> Lines() const {
-        const HWND list = FindControl(main_, frmMain::List1);
-        std::vector<std::wstring> lines(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
-        for (WPARAM i = 0; i < lines.size(); ++i) {
-            lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1);
-            lines[i].resize(static_cast<size_t>(
-                SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(lines[i].data()))));
-        }
-        return lines;
+        return ListLines(FindControl(main_, frmMain::List1));
     }
 
     std::unique_ptr<void, HandleClose> process_;

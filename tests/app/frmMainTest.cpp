@@ -214,16 +214,7 @@ class MainWindowTest : public ::testing::Test {
         return boxes;
     }
 
-    std::vector<std::wstring> Lines() const {
-        const HWND list = Item(F::List1);
-        std::vector<std::wstring> lines(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
-        for (WPARAM i = 0; i < lines.size(); ++i) {
-            lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1);
-            lines[i].resize(static_cast<size_t>(
-                SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(lines[i].data()))));
-        }
-        return lines;
-    }
+    std::vector<std::wstring> Lines() const { return ListLines(Item(F::List1)); }
 
     // Clicks the line with the mouse, scrolled into view first.
     void Select(const std::wstring& line) {

@@ -137,3 +137,13 @@ void DialogWatcher::Run() {
         }
     }
 }
+
+std::vector<std::wstring> ListLines(HWND list) {
+    std::vector<std::wstring> lines(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
+    for (WPARAM i = 0; i < lines.size(); ++i) {
+        lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1);
+        lines[i].resize(static_cast<size_t>(
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(lines[i].data()))));
+    }
+    return lines;
+}

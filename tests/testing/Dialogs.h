@@ -72,3 +72,6 @@ class DialogWatcher {
     int answered_ = 0;
     std::thread thread_;
 };
+
+// The lines of a list box, of this process or another.
+std::vector<std::wstring> ListLines(HWND list);
