@@ -6,15 +6,13 @@
 #include "registry/clsRegistry.h"
 
 #include <cstring>
+#include <iterator>
 #include <unordered_set>
 
 namespace {
 
 // Widens a narrow literal of plain ASCII, such as the names from AppInfo.h.
 std::wstring Widen(const char* text) { return {text, text + strlen(text)}; }
-
-// The command's last three characters are the " %1" that Save appends.
-constexpr size_t kCommandSuffix = 3;
 
 // Lets the list scroll sideways to the end of its longest line; measuring that one line
 // stands in for measuring thousands.
@@ -27,6 +25,10 @@ void ScrollToWidestLine(HWND list, const std::wstring& line) {
 }
 
 }  // namespace
+
+std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
+
+std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
 
 std::wstring AppTitle() { return Widen(TALVERN_PRODUCT); }
 
@@ -67,14 +69,15 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
     std::wstring longest;
     for (const auto& name : names) {
         if (!listed.insert(name).second) continue;
-        const std::wstring verbKey = std::wstring(kViewersKey) + L"\\" + name;
         // Values that are not plain strings come back raw; their text ends at the first NUL.
         const std::wstring display =
-            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey, L"")));
+            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, VerbKey(name), L"")));
         if (display.empty()) continue;
         std::wstring command =
-            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, verbKey + L"\\command", L"")));
-        if (command.size() >= kCommandSuffix) command.resize(command.size() - kCommandSuffix);
+            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(name), L"")));
+        // Drops the " %1" that Save appends, whatever the last three characters are.
+        const size_t suffix = std::size(kCommandSuffix) - 1;
+        if (command.size() >= suffix) command.resize(command.size() - suffix);
         std::wstring line = display + L" = " + command;
         if (line.size() > longest.size()) longest = line;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)

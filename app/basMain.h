@@ -5,7 +5,12 @@
 #include <string>
 #include <vector>
 
+// A viewer is a verb key below *\shell whose default value is its display name, and its
+// command key, whose default value is the program path followed by " %1".
 inline constexpr wchar_t kViewersKey[] = L"*\\shell";
+inline constexpr wchar_t kCommandSuffix[] = L" %1";
+std::wstring VerbKey(const std::wstring& name);
+std::wstring CommandKey(const std::wstring& name);
 
 // The application title, also the title of message boxes without one of their own.
 std::wstring AppTitle();

@@ -20,7 +20,6 @@ constexpr COLORREF kBackground = RGB(224, 224, 224);
 
 // The registry reads a name or a command of at most this many bytes back.
 constexpr size_t kMaxListedBytes = 254;
-const wchar_t kCommandSuffix[] = L" %1";
 
 using K = ControlKind;
 using F = frmMain;
@@ -42,9 +41,6 @@ constexpr std::array<ControlSpec, 14> kControls{{
     {F::cmdSave,     K::Button,  F::Frame2, L"Save",                                     3600, 2760,  975,  255, 13, 0},
 }};
 // clang-format on
-
-std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
-std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
 
 // Text that the ANSI registry calls would carry unchanged.
 bool SurvivesAnsi(const std::wstring& text) { return FromAnsi(ToAnsi(text)) == text; }
