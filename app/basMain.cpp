@@ -24,6 +24,12 @@ void ScrollToWidestLine(HWND list, const std::wstring& line) {
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 2 * size.cy / 3), 0);
 }
 
+// A key name as the registry compares it: without regard to case.
+std::wstring Folded(std::wstring name) {
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
 }  // namespace
 
 std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
@@ -68,7 +74,7 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
     std::unordered_set<std::wstring> listed;
     std::wstring longest;
     for (const auto& name : names) {
-        if (!listed.insert(name).second) continue;
+        if (!listed.insert(Folded(name)).second) continue;
         // Values that are not plain strings come back raw; their text ends at the first NUL.
         const std::wstring display =
             StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, VerbKey(name), L"")));

@@ -296,6 +296,9 @@ TEST_F(MainWindowTest, OpensInListModeWithTheViewersTheRegistryHolds) {
     SetRaw(HKEY_CLASSES_ROOT, Command(L"expand"), L"", REG_EXPAND_SZ,
            WideBytes(L"%SystemRoot%\\notepad.exe %1", true));
     Register(std::wstring(255, L'k'), L"Key name too long", L"C:\\k.exe %1");
+    // Code page 1252 maps the Greek name onto the Latin one: that entry is reached, once.
+    Register(L"omega", L"Latin", L"C:\\l.exe %1");
+    Register(L"\u03A9mega", L"Greek", L"C:\\g.exe %1");
     Register(L"secret", L"Secret", L"C:\\s.exe %1");
     const DenyRead denied(Verb(L"secret"));
     Start();
@@ -309,6 +312,7 @@ TEST_F(MainWindowTest, OpensInListModeWithTheViewersTheRegistryHolds) {
                            L"Shown name = \"C:\\Program Files\\q.exe\" \"",
                            L"Notepad = C:\\WINDOWS\\NOTEPAD.EXE",
                            L"Before = C:\\x.exe",
+                           L"Latin = C:\\l.exe",
                            L"Short = ab",
                        }));
 }
