@@ -143,9 +143,21 @@ SIZE OuterSize(HWND window, int width, int height, UINT dpi) {
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+}  // namespace
+
+void SizeAndCenter(HWND window, int width, int height, UINT dpi) {
+    const SIZE size = OuterSize(window, width, height, dpi);
+    MONITORINFO monitor{sizeof monitor};
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    SizeAt(window, width, height, dpi,
+           {area.left + (area.right - area.left - size.cx) / 2,
+            area.top + (area.bottom - area.top - size.cy) / 2});
+}
+
 // Sets the outer size for the client area wanted, then mends it where the frame the system
 // draws differs from the one it reported for dpi.
-void Resize(HWND window, int width, int height, UINT dpi, POINT topLeft) {
+void SizeAt(HWND window, int width, int height, UINT dpi, POINT topLeft) {
     const SIZE size = OuterSize(window, width, height, dpi);
     SetWindowPos(window, nullptr, topLeft.x, topLeft.y, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -156,22 +168,6 @@ void Resize(HWND window, int width, int height, UINT dpi, POINT topLeft) {
     if (dx || dy)
         SetWindowPos(window, nullptr, 0, 0, size.cx + dx, size.cy + dy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-}  // namespace
-
-void SizeAndCenter(HWND window, int width, int height, UINT dpi) {
-    const SIZE size = OuterSize(window, width, height, dpi);
-    MONITORINFO monitor{sizeof monitor};
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& area = monitor.rcWork;
-    Resize(window, width, height, dpi,
-           {area.left + (area.right - area.left - size.cx) / 2,
-            area.top + (area.bottom - area.top - size.cy) / 2});
-}
-
-void SizeAt(HWND window, int width, int height, UINT dpi, POINT topLeft) {
-    Resize(window, width, height, dpi, topLeft);
 }
 
 UniqueFont MessageFont(UINT dpi) {

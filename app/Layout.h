@@ -37,7 +37,7 @@ std::wstring TextOf(HWND window);
 // A control anywhere in the window, inside a panel or not.
 HWND FindControl(HWND window, int id);
 
-// Places and sizes the controls and the window for dpi, and gives them font.
+// Places and sizes the controls for dpi, and gives them font.
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font);
 
 // Sizes the window so its client area is width x height twips at dpi, centred on its
