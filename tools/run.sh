@@ -13,31 +13,27 @@ if [ "${1:-}" = "--screenshots" ]; then
 fi
 
 tools/setup.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j "$(nproc)" --target Talvern
+source tools/wine-host.sh
+cmake --preset "$TALVERN_PRESET" >/dev/null
+cmake --build --preset "$TALVERN_PRESET" -j "$(nproc)" --target Talvern
+exe="build/$TALVERN_PRESET/app/Talvern.exe"
 
-export WINEPREFIX="$PWD/build/mingw/run-prefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
-  wineboot -i >/dev/null 2>&1
-  # Without a window manager, Wine places and decorates its own windows.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.talvern-ready"
-fi
+export WINEPREFIX="$PWD/build/$TALVERN_PRESET/run-prefix"
+# Without a window manager, Wine places and decorates its own windows.
+make_prefix 'HKCU\Software\Wine\X11 Driver|Managed|N'
 
 if [ -n "$shots" ]; then
   # Something to show in the list.
   for viewer in Notepad Wordpad; do
     program='C:\windows\notepad.exe'
     [ $viewer = Wordpad ] && program='C:\Program Files\Windows NT\Accessories\wordpad.exe'
-    wine reg add "HKCR\\*\\shell\\$viewer" /ve /d "$viewer" /f >/dev/null 2>&1
-    wine reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "$program %1" /f >/dev/null 2>&1
+    "$WINE" reg add "HKCR\\*\\shell\\$viewer" /ve /d "$viewer" /f >/dev/null 2>&1
+    "$WINE" reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "$program %1" /f >/dev/null 2>&1
   done
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$shots" ]; then
-  exec wine build/mingw/app/Talvern.exe
+  exec "$WINE" "$exe"
 fi
 
 export DISPLAY=:47
@@ -45,7 +41,7 @@ Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 sleep 1
-wine build/mingw/app/Talvern.exe &
+"$WINE" "$exe" &
 talvern=$!
 
 # Waits for the window titled $1 and saves it as $2.
@@ -82,7 +78,7 @@ if [ -n "$shots" ]; then
   exit 0
 fi
 
-shot="$PWD/build/mingw/talvern-screenshot.png"
+shot="$PWD/build/$TALVERN_PRESET/talvern-screenshot.png"
 shoot "Talvern 3.0" "$shot"
 echo "Talvern is running on the virtual display $DISPLAY; screenshot: $shot"
 echo "Press Ctrl+C to stop."

@@ -3,7 +3,7 @@
 # of it is already there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 wine64
+packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix googletest wine wine32:i386 wine64 fonts-wine
           xvfb x11-apps xdotool imagemagick)
 
 missing=()

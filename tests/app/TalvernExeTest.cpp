@@ -156,12 +156,13 @@ TEST_F(TalvernFile, ManifestAsksForAdministratorCommonControls6PerMonitorV2AndUt
               L"UTF-8");
 }
 
-TEST_F(TalvernFile, Is32BitGuiWithAslrDepAndOnlySystemImports) {
+TEST_F(TalvernFile, IsAGuiOfThisBuildsMachineWithAslrDepAndOnlySystemImports) {
     const BYTE* base = Image();
-    const auto& nt = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+    const auto& nt = *reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-    ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt.FileHeader.Machine,
+              sizeof(void*) == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64);
+    ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC);
     EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
     EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
     EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
