@@ -1,7 +1,7 @@
 #include "about/frmAbout.h"
 
 #include "AppInfo.h"
-#include "app/Layout.h"
+#include "ui/Layout.h"
 #include "registry/Ansi.h"
 
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Handles.h"
-#include "app/Window.h"
+#include "ui/Handles.h"
+#include "ui/Window.h"
 
 #include <windows.h>
 #include <ole2.h>

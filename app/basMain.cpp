@@ -1,7 +1,7 @@
 #include "app/basMain.h"
 
 #include "AppInfo.h"
-#include "app/Handles.h"
+#include "ui/Handles.h"
 #include "app/basFile.h"
 #include "registry/clsRegistry.h"
 

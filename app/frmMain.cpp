@@ -1,7 +1,7 @@
 #include "app/frmMain.h"
 
 #include "about/frmAbout.h"
-#include "app/Layout.h"
+#include "ui/Layout.h"
 #include "app/basFile.h"
 #include "app/basMain.h"
 #include "registry/Ansi.h"

@@ -1,7 +1,7 @@
 // Talvern.exe as it ships: its resources and headers read from the file, and the program run as
 // a process of its own and driven from outside through its windows.
 
-#include "app/Layout.h"
+#include "ui/Layout.h"
 #include "app/frmMain.h"
 #include "tests/testing/Dialogs.h"
 #include "tests/testing/ScratchKey.h"

@@ -1,7 +1,7 @@
 // The main window driven as a user drives it: clicks, typing and selections through the real
 // controls, message boxes answered from a watcher thread, every change checked in the registry.
 
-#include "app/Layout.h"
+#include "ui/Layout.h"
 #include "app/frmMain.h"
 #include "registry/clsRegistry.h"
 #include "tests/testing/Dialogs.h"

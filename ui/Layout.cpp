@@ -1,4 +1,4 @@
-#include "app/Layout.h"
+#include "ui/Layout.h"
 
 #include <algorithm>
 #include <vector>

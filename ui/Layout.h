@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Handles.h"
+#include "ui/Handles.h"
 
 #include <windows.h>
 
