@@ -29,8 +29,8 @@ class OpenKey {
   public:
     OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
         HKEY key = nullptr;
-        if (Advapi().OpenKeyEx(root, ToAnsi(path).c_str(), 0, access, &key) == ERROR_SUCCESS)
-            key_ = key;
+        status_ = Advapi().OpenKeyEx(root, ToAnsi(path).c_str(), 0, access, &key);
+        if (status_ == ERROR_SUCCESS) key_ = key;
     }
     explicit OpenKey(HKEY created) noexcept : key_(created) {}
     ~OpenKey() {
@@ -41,12 +41,14 @@ class OpenKey {
 
     explicit operator bool() const noexcept { return key_ != nullptr; }
     HKEY Get() const noexcept { return key_; }
-    bool Close() noexcept {
-        return Advapi().CloseKey(std::exchange(key_, nullptr)) == ERROR_SUCCESS;
-    }
+    // Why the key did not open.
+    LONG Status() const noexcept { return status_; }
+    bool Close() noexcept { return CloseStatus() == ERROR_SUCCESS; }
+    LONG CloseStatus() noexcept { return Advapi().CloseKey(std::exchange(key_, nullptr)); }
 
   private:
     HKEY key_ = nullptr;
+    LONG status_ = ERROR_SUCCESS;
 };
 
 struct Query {
@@ -117,6 +119,11 @@ void clsRegistry::Fallback(HKEY& root, std::wstring& path, std::wstring& name) c
     if (root) return;
     Fallback(root, path);
     name = valueName_;
+}
+
+bool clsRegistry::Succeeded(LONG status) noexcept {
+    if (status != ERROR_SUCCESS) lastError_ = status;
+    return status == ERROR_SUCCESS;
 }
 
 clsRegistry::Target clsRegistry::Resolve(HKEY root, const std::wstring& path,
@@ -194,7 +201,7 @@ VARIANT_BOOL clsRegistry::deleteValueName(InOut<HKEY> hKEY, InOut<std::wstring> 
 VARIANT_BOOL clsRegistry::deleteKey(InOut<HKEY> hKEY, InOut<std::wstring> lpSubKey) noexcept {
     return Guarded(VARIANT_FALSE, [&] {
         Fallback(*hKEY, *lpSubKey);
-        return Bool(Advapi().DeleteKey(*hKEY, ToAnsi(*lpSubKey).c_str()) == ERROR_SUCCESS);
+        return Bool(Succeeded(Advapi().DeleteKey(*hKEY, ToAnsi(*lpSubKey).c_str())));
     });
 }
 
@@ -205,11 +212,11 @@ VARIANT_BOOL clsRegistry::createKey(InOut<HKEY> hKEY, InOut<std::wstring> lpSubK
         char noClass[] = "";
         HKEY created = nullptr;
         DWORD disposition = 0;
-        if (Advapi().CreateKeyEx(*hKEY, ToAnsi(*lpSubKey).c_str(), 0, noClass,
-                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security, &created,
-                                 &disposition) != ERROR_SUCCESS)
+        if (!Succeeded(Advapi().CreateKeyEx(*hKEY, ToAnsi(*lpSubKey).c_str(), 0, noClass,
+                                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security,
+                                            &created, &disposition)))
             return VARIANT_FALSE;
-        return Bool(OpenKey(created).Close());
+        return Bool(Succeeded(OpenKey(created).CloseStatus()));
     });
 }
 
@@ -218,13 +225,13 @@ VARIANT_BOOL clsRegistry::setValue(HKEY hKEY, const std::wstring& lpSubKey,
                                    DWORD eType) noexcept {
     return Guarded(VARIANT_FALSE, [&] {
         OpenKey key(hKEY, lpSubKey, KEY_WRITE);
-        if (!key) return VARIANT_FALSE;
+        if (!Succeeded(key.Status())) return VARIANT_FALSE;
         std::string data = ToAnsi(vValue.Text());
         if (IsStringType(eType)) data.push_back('\0');
-        const bool written = Advapi().SetValueEx(key.Get(), ToAnsi(lpValueName).c_str(), 0, eType,
-                                                 reinterpret_cast<const BYTE*>(data.data()),
-                                                 static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
-        const bool closed = key.Close();
+        const bool written = Succeeded(Advapi().SetValueEx(
+            key.Get(), ToAnsi(lpValueName).c_str(), 0, eType,
+            reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size())));
+        const bool closed = Succeeded(key.CloseStatus());
         return Bool(written && closed);
     });
 }

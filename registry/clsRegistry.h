@@ -119,6 +119,11 @@ class clsRegistry {
     RegValue Value() noexcept;
     void Value(const RegData& vData) noexcept;
 
+    // The system error code of the last createKey, setValue or deleteKey of this instance that
+    // failed, for callers that tell the user why; ERROR_SUCCESS while none has failed. No
+    // member's result depends on it.
+    LONG LastError() const noexcept { return lastError_; }
+
   private:
     // Where a member works when its root key is 0 stands for the instance state.
     struct Target {
@@ -129,6 +134,8 @@ class clsRegistry {
     // The instance state, copied into the caller's arguments, when the root key is 0.
     void Fallback(HKEY& root, std::wstring& path) const;
     void Fallback(HKEY& root, std::wstring& path, std::wstring& name) const;
+    // True for ERROR_SUCCESS; any other code is kept as the last failure.
+    bool Succeeded(LONG status) noexcept;
     // The same without touching the caller's arguments.
     Target Resolve(HKEY root, const std::wstring& path, const std::wstring& name) const noexcept;
 
@@ -136,4 +143,5 @@ class clsRegistry {
     std::wstring subKey_;
     std::wstring valueName_;
     DWORD valueType_ = REG_NONE;
+    LONG lastError_ = ERROR_SUCCESS;
 };
