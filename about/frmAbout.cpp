@@ -104,9 +104,10 @@ LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE:
             CreateControls(hwnd_, kControls);
             logo_ = LoadLogo();
-            ApplyDpi(GetDpiForWindow(hwnd_));
-            SizeAndCenter(hwnd_, kWidth, kHeight, GetDpiForWindow(hwnd_));
             Form_Load();
+            // Sized first: labels are fitted within the client area.
+            SizeAndCenter(hwnd_, kWidth, kHeight, GetDpiForWindow(hwnd_));
+            ApplyDpi(GetDpiForWindow(hwnd_));
             return 0;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -234,8 +235,8 @@ void frmAbout::DrawLogo(const DRAWITEMSTRUCT& item) {
 }
 
 LRESULT frmAbout::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    ApplyDpi(dpi);
     SizeAt(hwnd_, kWidth, kHeight, dpi, {suggested.left, suggested.top});
+    ApplyDpi(dpi);
     return 0;
 }
 
@@ -246,6 +247,7 @@ void frmAbout::ApplyDpi(UINT dpi) {
     PlaceControls(hwnd_, kControls, dpi, font.get());
     SendMessageW(Label(0), WM_SETFONT, reinterpret_cast<WPARAM>(nameFont.get()), FALSE);
     SendMessageW(Label(1), WM_SETFONT, reinterpret_cast<WPARAM>(versionFont.get()), FALSE);
+    FitLabels(hwnd_, kControls, dpi);
     font_ = std::move(font);
     nameFont_ = std::move(nameFont);
     versionFont_ = std::move(versionFont);

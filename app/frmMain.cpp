@@ -7,7 +7,9 @@
 #include "registry/Ansi.h"
 #include "registry/clsRegistry.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <cwctype>
 #include <memory>
 
@@ -26,15 +28,15 @@ using F = frmMain;
 // clang-format off
 constexpr std::array<ControlSpec, 14> kControls{{
     {F::Frame1,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  6, WS_VISIBLE},
-    {F::Label3,      K::Label,   F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 11, 0},
+    {F::Label3,      K::Label,   F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 11, 0, F::List1},
     {F::List1,       K::ListBox, F::Frame1, L"",                                          240,  600, 4335, 2010,  8, 0},
     {F::cmdAdd,      K::Button,  F::Frame1, L"Add New",                                   480, 2760,  975,  255,  9, 0},
     {F::cmdDelete,   K::Button,  F::Frame1, L"Delete",                                   1560, 2760,  975,  255, 10, WS_DISABLED},
     {F::cmdAbout,    K::Button,  F::Frame1, L"About",                                    3360, 2760,  975,  255,  7, 0},
     {F::Frame2,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  0, 0},
-    {F::Label1,      K::Label,   F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255,  5, 0},
+    {F::Label1,      K::Label,   F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255,  5, 0, F::txtName},
     {F::txtName,     K::TextBox, F::Frame2, L"",                                          240,  600, 2415,  285,  1, 0},
-    {F::Label2,      K::Label,   F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255,  4, 0},
+    {F::Label2,      K::Label,   F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255,  4, 0, F::txtFilePath},
     {F::txtFilePath, K::TextBox, F::Frame2, L"",                                          240, 1440, 4335,  285,  2, 0},
     {F::cmdBrowse,   K::Button,  F::Frame2, L"Browse",                                   3840, 1800,  735,  255,  3, 0},
     {F::cmdCancel,   K::Button,  F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 12, 0},
@@ -79,6 +81,50 @@ bool IsValidProgramPath(const std::wstring& path) {
              (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
+// What Save may change in an entry, as it was before Save began.
+struct EntryBefore {
+    bool verbKey = false;
+    bool commandKey = false;
+    DWORD nameType = REG_NONE;  // of the verb key's default value; REG_NONE when it has none
+    RegValue name;
+};
+
+EntryBefore ReadEntryBefore(clsRegistry& registry, const std::wstring& verbKey,
+                            const std::wstring& commandKey) {
+    EntryBefore before;
+    before.verbKey = registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
+    if (!before.verbKey) return before;
+    before.commandKey = registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE;
+    before.nameType = registry.getValueNameType(HKEY_CLASSES_ROOT, verbKey, L"");
+    before.name = registry.getValue(HKEY_CLASSES_ROOT, verbKey, L"");
+    return before;
+}
+
+// Undoes what a failed Save did to the verb key: a key it made goes again (the registry
+// refuses to delete one that has gained sub-keys); an existing key gets its display name back.
+// A display name that is not plain text cannot be put back byte for byte and is left as written.
+void Restore(clsRegistry& registry, const EntryBefore& before, const std::wstring& verbKey) {
+    if (!before.verbKey)
+        registry.deleteKey(HKEY_CLASSES_ROOT, verbKey);
+    else if (before.nameType == REG_SZ)
+        registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", before.name, REG_SZ);
+    else if (before.nameType == REG_NONE)
+        registry.deleteValueName(HKEY_CLASSES_ROOT, verbKey, L"");
+}
+
+// The system's words for an error code.
+std::wstring SystemText(LONG error) {
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(error), 0, text,
+                                        static_cast<DWORD>(std::size(text)), nullptr);
+    if (error == ERROR_SUCCESS || length == 0)
+        return L"The registry refused the change (error " + std::to_wstring(error) + L").";
+    std::wstring result(text, length);
+    while (!result.empty() && std::iswspace(result.back())) result.pop_back();
+    return result;
+}
+
 }  // namespace
 
 frmMain::~frmMain() {
@@ -98,8 +144,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             CreateControls(hwnd_, kControls);
-            ApplyDpi(GetDpiForWindow(hwnd_));
+            // Sized first: labels are fitted within the client area.
             SizeAndCenter(hwnd_, kWidth, kHeight, GetDpiForWindow(hwnd_));
+            ApplyDpi(GetDpiForWindow(hwnd_));
             Form_Load();
             return 0;
         case WM_COMMAND:
@@ -118,6 +165,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             FillRect(reinterpret_cast<HDC>(wParam), &rect, background_.get());
             return 1;
         }
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
         case WM_DPICHANGED:
             return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         case WM_NCDESTROY:
@@ -155,15 +205,28 @@ void frmMain::OnCommand(int id, int notification) {
     }
 }
 
+// The control that had the focus gets it back when the window is active again, as after a
+// message box; otherwise the focus would rest on the window itself, out of the keyboard's reach.
+void frmMain::OnActivate(bool active) {
+    if (!active) {
+        focus_ = GetFocus();
+        return;
+    }
+    if (!focus_ || !IsChild(hwnd_, focus_) || !IsWindowVisible(focus_) || !IsWindowEnabled(focus_))
+        focus_ = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    SetFocus(focus_);
+}
+
 LRESULT frmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    ApplyDpi(dpi);
     SizeAt(hwnd_, kWidth, kHeight, dpi, {suggested.left, suggested.top});
+    ApplyDpi(dpi);
     return 0;
 }
 
 void frmMain::ApplyDpi(UINT dpi) {
     UniqueFont font = MessageFont(dpi);
     PlaceControls(hwnd_, kControls, dpi, font.get());
+    FitLabels(hwnd_, kControls, dpi);
     font_ = std::move(font);
 }
 
@@ -188,14 +251,30 @@ void frmMain::cmdSave_Click() {
         return;
     }
 
-    // What the registry holds afterwards shows in the rebuilt list, so results are not examined.
     const std::wstring verbKey = VerbKey(name);
     const std::wstring commandKey = CommandKey(name);
     clsRegistry registry;
-    registry.createKey(HKEY_CLASSES_ROOT, verbKey);
-    registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ);
-    registry.createKey(HKEY_CLASSES_ROOT, commandKey);
-    registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", path + kCommandSuffix, REG_SZ);
+    const EntryBefore before = ReadEntryBefore(registry, verbKey, commandKey);
+    // Each write goes only where the one before it went: a key that could not be created
+    // was not made here, so it is never removed.
+    const bool verbMade = registry.createKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
+    bool commandMade = false;
+    const bool saved =
+        verbMade &&
+        registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ) == VARIANT_TRUE &&
+        (commandMade = registry.createKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) &&
+        registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", path + kCommandSuffix, REG_SZ) ==
+            VARIANT_TRUE;
+    if (!saved) {
+        const LONG error = registry.LastError();
+        if (commandMade && !before.commandKey) registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);
+        if (verbMade) Restore(registry, before, verbKey);
+        viewerKeys_ = LoadViewerList(Item(List1));
+        Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
+                MB_ICONERROR | MB_OK);
+        SetFocus(Item(txtName));
+        return;
+    }
 
     viewerKeys_ = LoadViewerList(Item(List1));
     SetText(txtName, L"");
@@ -234,24 +313,39 @@ void frmMain::cmdDelete_Click() {
         return;
 
     // The key the line was read from, whatever its display name says.
-    const std::wstring& key = viewerKeys_[static_cast<size_t>(selected)];
+    const std::wstring key = viewerKeys_[static_cast<size_t>(selected)];
     const std::wstring verbKey = VerbKey(key);
     const std::wstring commandKey = CommandKey(key);
     clsRegistry registry;
+    bool deleted = true;
     if (registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) {
-        registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);
-        if (registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE)
-            registry.deleteKey(HKEY_CLASSES_ROOT, verbKey);
+        deleted = registry.deleteKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE;
+        if (deleted && registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE)
+            deleted = registry.deleteKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
     }
     viewerKeys_ = LoadViewerList(Item(List1));
+    if (!deleted) {
+        // The entry is still there: it stays selected, so Delete can be tried again.
+        const auto found = std::find(viewerKeys_.begin(), viewerKeys_.end(), key);
+        if (found != viewerKeys_.end())
+            SendMessageW(Item(List1), LB_SETCURSEL,
+                         static_cast<WPARAM>(found - viewerKeys_.begin()), 0);
+        Message(L"The viewer could not be deleted.\n\n" + SystemText(registry.LastError()),
+                AppTitle(), MB_ICONERROR | MB_OK);
+        return;
+    }
+    // A disabled button loses the focus; it goes to the list instead of nowhere.
+    SetFocus(Item(List1));
     EnableWindow(Item(cmdDelete), FALSE);
 }
 
 void frmMain::cmdAbout_Click() { frmAbout::Show(); }
 
+// The focus goes with the panel, never staying on a control that is hidden.
 void frmMain::ShowEditPanel(bool edit) {
     ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);
     ShowWindow(Item(edit ? Frame2 : Frame1), SW_SHOW);
+    SetFocus(Item(edit ? txtName : cmdAdd));
 }
 
 HWND frmMain::Item(int id) const { return FindControl(hwnd_, id); }

@@ -50,6 +50,7 @@ class frmMain : public Window<frmMain> {
     void cmdAbout_Click();
 
     void OnCommand(int id, int notification);
+    void OnActivate(bool active);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
     void ShowEditPanel(bool edit);
@@ -58,6 +59,7 @@ class frmMain : public Window<frmMain> {
     void SetText(int id, const std::wstring& text);
     int Message(const std::wstring& text, const std::wstring& title, UINT style);
 
+    HWND focus_ = nullptr;
     UniqueFont font_;
     UniqueBrush background_{CreateSolidBrush(RGB(224, 224, 224))};
     // The registry key of each line of List1, in line order.

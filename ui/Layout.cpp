@@ -77,20 +77,26 @@ Style StyleOf(ControlKind kind) {
 void CreateControls(HWND window, std::span<const ControlSpec> controls) {
     RegisterPanelClass();
     std::vector<const ControlSpec*> order;
-    for (const auto& control : controls) order.push_back(&control);
+    for (const auto& control : controls)
+        if (!control.labelFor) order.push_back(&control);
     // Panels first, since their controls live inside them; then keyboard order.
     std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
         const bool aPanel = a->kind == ControlKind::Panel, bPanel = b->kind == ControlKind::Panel;
         if (aPanel != bPanel) return aPanel;
         return a->tabIndex < b->tabIndex;
     });
-    for (const ControlSpec* control : order) {
-        const Style style = StyleOf(control->kind);
-        const HWND parent = control->parent ? GetDlgItem(window, control->parent) : window;
-        CreateWindowExW(style.exStyle, style.className, control->caption,
-                        style.style | control->initialStyle, 0, 0, 0, 0, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)),
+    const auto create = [window](const ControlSpec& control) {
+        const Style style = StyleOf(control.kind);
+        const HWND parent = control.parent ? GetDlgItem(window, control.parent) : window;
+        CreateWindowExW(style.exStyle, style.className, control.caption,
+                        style.style | control.initialStyle, 0, 0, 0, 0, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                         GetModuleHandleW(nullptr), nullptr);
+    };
+    for (const ControlSpec* control : order) {
+        for (const auto& label : controls)
+            if (label.labelFor == control->id) create(label);
+        create(*control);
     }
 }
 
@@ -132,6 +138,27 @@ void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi,
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     InvalidateRect(window, nullptr, TRUE);
+}
+
+void FitLabels(HWND window, std::span<const ControlSpec> controls, UINT dpi) {
+    for (const auto& control : controls) {
+        if (control.kind != ControlKind::Label) continue;
+        const HWND label = FindControl(window, control.id);
+        const std::wstring text = TextOf(label);
+        const WindowDC dc(label);
+        SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        RECT parent{};
+        GetClientRect(GetParent(label), &parent);
+        const int left = TwipsToPixels(control.left, dpi), top = TwipsToPixels(control.top, dpi);
+        const int width = std::max(TwipsToPixels(control.width, dpi),
+                                   std::min<int>(extent.cx, parent.right - left));
+        const int height = std::max(TwipsToPixels(control.height, dpi),
+                                    std::min<int>(extent.cy, parent.bottom - top));
+        SetWindowPos(label, nullptr, 0, 0, width, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 namespace {

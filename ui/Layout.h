@@ -26,9 +26,11 @@ struct ControlSpec {
     int left, top, width, height;
     int tabIndex;
     DWORD initialStyle;  // WS_DISABLED, or 0; panels: WS_VISIBLE when shown at first
+    int labelFor = 0;    // labels: the id of the control they name
 };
 
-// Creates the controls in keyboard order, so that Tab follows it.
+// Creates the controls in keyboard order, so that Tab follows it, each label just before the
+// control it names: screen readers take a control's name from the label before it.
 void CreateControls(HWND window, std::span<const ControlSpec> controls);
 
 // The window's text, whatever its length.
@@ -39,6 +41,10 @@ HWND FindControl(HWND window, int id);
 
 // Places and sizes the controls for dpi, and gives them font.
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font);
+
+// Widens (and heightens) each label whose text does not fit it in its own font, up to the edge
+// of its parent; never below its designed size. Call it once texts and fonts are set.
+void FitLabels(HWND window, std::span<const ControlSpec> controls, UINT dpi);
 
 // Sizes the window so its client area is width x height twips at dpi, centred on its
 // monitor's work area.
