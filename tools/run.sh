@@ -2,8 +2,9 @@
 # Builds Talvern and starts it under Wine.
 #   tools/run.sh                   start it; without a display, on a virtual one, saving a
 #                                  screenshot of the main window and running until interrupted
-#   tools/run.sh --screenshots DIR save the list panel, the edit panel and the About window
-#                                  as DIR/main-list.png, DIR/main-edit.png, DIR/about.png, then stop
+#   tools/run.sh --screenshots DIR save the list panel, the edit panel, the About window and
+#                                  the list panel at 144 DPI as DIR/main-list.png,
+#                                  DIR/main-edit.png, DIR/about.png, DIR/main-144dpi.png, then stop
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shots=""
@@ -74,7 +75,15 @@ if [ -n "$shots" ]; then
   click "Talvern 3.0" 210 192         # Cancel
   click "Talvern 3.0" 264 192         # About
   shoot "Talvern - About" "$shots/about.png"
-  echo "Screenshots: $shots/main-list.png $shots/main-edit.png $shots/about.png"
+  # Once more at 144 DPI, read when the server starts; the prefix is put back to 96 after.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  dpi() { "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+  dpi 144
+  "$WINE" "$exe" &
+  shoot "Talvern 3.0" "$shots/main-144dpi.png"
+  dpi 96
+  echo "Screenshots: $shots/main-list.png $shots/main-edit.png $shots/about.png $shots/main-144dpi.png"
   exit 0
 fi
 
