@@ -71,31 +71,12 @@ MessageBoxView ReadMessageBox(HWND dialog) {
 }
 
 FileDialogView ReadFileDialog(HWND dialog) {
-    FileDialogView view{GetWindow(dialog, GW_OWNER),           WindowText(dialog),
-                        WindowText(GetDlgItem(dialog, IDOK)),  {},
-                        WindowText(GetDlgItem(dialog, cmb13)), {},
-                        ShownItem(dialog, chx1) != nullptr};
     // The dialog answers in the character set of the call that made it.
-    if (IsWindowUnicode(dialog)) {
-        wchar_t path[MAX_PATH] = {};
-        SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
-        view.folder = path;
-    } else {
-        char path[MAX_PATH] = {};
-        SendMessageA(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
-        wchar_t wide[MAX_PATH] = {};
-        MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH);
-        view.folder = wide;
-    }
-    const HWND types = GetDlgItem(dialog, cmb1);
-    for (WPARAM i = 0; i < static_cast<WPARAM>(SendMessageW(types, CB_GETCOUNT, 0, 0)); ++i) {
-        std::wstring text(static_cast<size_t>(SendMessageW(types, CB_GETLBTEXTLEN, i, 0)) + 1,
-                          L'\0');
-        text.resize(static_cast<size_t>(
-            SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-        view.filters.push_back(text);
-    }
-    return view;
+    char folder[MAX_PATH] = {};
+    SendMessageA(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, folder, -1, wide, MAX_PATH);
+    return {GetWindow(dialog, GW_OWNER), WindowText(dialog), wide};
 }
 
 bool ChooseFile(HWND dialog, const std::wstring& name) {

@@ -32,15 +32,11 @@ struct MessageBoxView {
 };
 MessageBoxView ReadMessageBox(HWND dialog);
 
-// What the common Open or Save dialog shows.
+// What the common Open dialog shows.
 struct FileDialogView {
     HWND owner = nullptr;
     std::wstring title;
-    std::wstring okText;  // "&Open" or "&Save"
     std::wstring folder;  // without a trailing backslash
-    std::wstring fileName;
-    std::vector<std::wstring> filters;
-    bool readOnlyVisible = false;
 };
 FileDialogView ReadFileDialog(HWND dialog);
 // Types the name into the file-name field and presses OK.

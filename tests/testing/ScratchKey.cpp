@@ -12,53 +12,29 @@ struct KeyClose {
 };
 using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyClose>;
 
-Key Open(HKEY root, const std::wstring& path) {
+Key Open(HKEY root, const std::wstring& path, bool create = false) {
     HKEY key = nullptr;
-    return Key(RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS ? key
-                                                                                     : nullptr);
+    const LONG status = create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr)
+                               : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
+    return Key(status == ERROR_SUCCESS ? key : nullptr);
 }
 
-Key Create(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    EXPECT_EQ(
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    return Key(key);
-}
-
-// The names that `next` (RegEnumKeyExW or RegEnumValueW) gives for the key, in its order.
-template <class Enumerate>
-std::vector<std::wstring> Names(HKEY root, const std::wstring& path, Enumerate next) {
+// The names of the key's sub-keys (or values), in the registry's order.
+std::vector<std::wstring> Names(HKEY root, const std::wstring& path, bool values) {
     std::vector<std::wstring> names;
     const Key key = Open(root, path);
     std::vector<wchar_t> name(16384);
     for (DWORD i = 0; key; ++i) {
         DWORD size = static_cast<DWORD>(name.size());
-        if (next(key.get(), i, name.data(), &size) != ERROR_SUCCESS) break;
+        if ((values ? RegEnumValueW(key.get(), i, name.data(), &size, nullptr, nullptr, nullptr,
+                                    nullptr)
+                    : RegEnumKeyExW(key.get(), i, name.data(), &size, nullptr, nullptr, nullptr,
+                                    nullptr)) != ERROR_SUCCESS)
+            break;
         names.emplace_back(name.data(), size);
     }
     return names;
-}
-
-std::wstring Hex(const std::vector<BYTE>& bytes) {
-    std::wstring out;
-    for (BYTE b : bytes) {
-        out += L"0123456789ABCDEF"[b >> 4];
-        out += L"0123456789ABCDEF"[b & 15];
-    }
-    return out;
-}
-
-void SnapshotInto(HKEY root, const std::wstring& path, std::vector<std::wstring>& lines) {
-    if (!KeyExists(root, path)) return;
-    lines.push_back(path);
-    for (const auto& name : ValueNames(root, path)) {
-        const RawValue value = GetRaw(root, path, name);
-        lines.push_back(path + L" [" + name + L"] " + std::to_wstring(value.type) + L" " +
-                        Hex(value.bytes));
-    }
-    for (const auto& child : SubKeyNames(root, path))
-        SnapshotInto(root, path + L"\\" + child, lines);
 }
 
 }  // namespace
@@ -76,11 +52,11 @@ std::wstring ScratchKey::Path(const std::wstring& below) const {
 
 bool KeyExists(HKEY root, const std::wstring& path) { return Open(root, path) != nullptr; }
 
-void CreateKey(HKEY root, const std::wstring& path) { Create(root, path); }
+void CreateKey(HKEY root, const std::wstring& path) { EXPECT_TRUE(Open(root, path, true)); }
 
 void SetRaw(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
             const std::vector<BYTE>& bytes) {
-    const Key key = Create(root, path);
+    const Key key = Open(root, path, true);
     EXPECT_EQ(RegSetValueExW(key.get(), name.c_str(), 0, type, bytes.data(),
                              static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
@@ -95,25 +71,19 @@ RawValue GetRaw(HKEY root, const std::wstring& path, const std::wstring& name) {
     RawValue out;
     const Key key = Open(root, path);
     DWORD size = 0;
-    if (!key || RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
-                    ERROR_SUCCESS)
+    if (!key || RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size))
         return out;
     out.bytes.resize(size);
     RegQueryValueExW(key.get(), name.c_str(), nullptr, &out.type, out.bytes.data(), &size);
-    out.bytes.resize(size);
     return out;
 }
 
 std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
-    return Names(root, path, [](HKEY key, DWORD i, wchar_t* name, DWORD* size) {
-        return RegEnumKeyExW(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
-    });
+    return Names(root, path, false);
 }
 
 std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path) {
-    return Names(root, path, [](HKEY key, DWORD i, wchar_t* name, DWORD* size) {
-        return RegEnumValueW(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
-    });
+    return Names(root, path, true);
 }
 
 std::vector<BYTE> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
@@ -131,7 +101,16 @@ void DeleteTree(HKEY root, const std::wstring& path) {
 }
 
 std::vector<std::wstring> Snapshot(HKEY root, const std::wstring& path) {
-    std::vector<std::wstring> lines;
-    SnapshotInto(root, path, lines);
+    if (!KeyExists(root, path)) return {};
+    std::vector<std::wstring> lines{path};
+    for (const auto& name : ValueNames(root, path)) {
+        const RawValue value = GetRaw(root, path, name);
+        lines.push_back(path + L" [" + name + L"] " + std::to_wstring(value.type) + L" " +
+                        std::wstring(value.bytes.begin(), value.bytes.end()));
+    }
+    for (const auto& child : SubKeyNames(root, path)) {
+        const auto below = Snapshot(root, path + L"\\" + child);
+        lines.insert(lines.end(), below.begin(), below.end());
+    }
     return lines;
 }
