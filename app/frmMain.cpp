@@ -102,7 +102,8 @@ EntryBefore ReadEntryBefore(clsRegistry& registry, const std::wstring& verbKey,
 
 // Undoes what a failed Save did to the verb key: a key it made goes again (the registry
 // refuses to delete one that has gained sub-keys); an existing key gets its display name back.
-// A display name that is not plain text cannot be put back byte for byte and is left as written.
+// A display name that is not plain text cannot be put back byte for byte and is left as written;
+// one too long for the registry class to read counts as none.
 void Restore(clsRegistry& registry, const EntryBefore& before, const std::wstring& verbKey) {
     if (!before.verbKey)
         registry.deleteKey(HKEY_CLASSES_ROOT, verbKey);
