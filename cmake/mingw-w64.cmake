@@ -1,0 +1,12 @@
+# Shared by the MinGW-w64 cross toolchains: the including file sets CMAKE_SYSTEM_PROCESSOR
+# and TALVERN_TRIPLET. The posix thread model lets std::thread work in the tests.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${TALVERN_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TALVERN_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${TALVERN_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TALVERN_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
