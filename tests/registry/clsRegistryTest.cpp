@@ -1,5 +1,5 @@
 #include "registry/clsRegistry.h"
-#include "tests/testing/ScratchKey.h"
+#include "tests/testing/Keys.h"
 
 #include <gtest/gtest.h>
 
@@ -7,16 +7,23 @@
 
 using namespace std::string_literals;
 
-// A real key cannot make RegCloseKey fail; Wine's RegSetValueExA adds a NUL that string data lacks.
+// A throwaway key per case; seams where RegCloseKey cannot fail and Wine's RegSetValueExA adds
+// NULs.
 struct Registry : ::testing::Test {
     Registry() {
+        Fresh();
         Advapi().CloseKey = [](HKEY key) { return ++closed, RegCloseKey(key) | closeResult; };
         Advapi().SetValueEx = [](HKEY k, LPCSTR n, DWORD z, DWORD t, const BYTE* d, DWORD c) {
             return set = {t, std::string(d, d + c)}, RegSetValueExA(k, n, z, t, d, c);
         };
     }
-    ~Registry() override { Advapi() = {}, closeResult = ERROR_SUCCESS; }
+    ~Registry() override { Advapi() = {}, closeResult = 0, DeleteTree(kRoot, Path()); }
+    static void Fresh() { DeleteTree(kRoot, Path()), CreateKey(kRoot, Path()); }
+    static std::wstring Path(const std::wstring& below = L"") {
+        return L"Software\\TalvernTests" + (below.empty() ? L"" : L"\\" + below);
+    }
 
+    static inline const HKEY kRoot = HKEY_CURRENT_USER;
     static inline int closed = 0;
     static inline LONG closeResult = ERROR_SUCCESS;
     static inline std::pair<DWORD, std::string> set;
@@ -53,19 +60,19 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
         const auto& [below, call, copies, closes] = row;
         for (const int mode : {0, 1, 2}) {  // own key; root key 0 and key q, value w; closing fails
             SCOPED_TRACE("row " + std::to_string(&row - rows) + ", mode " + std::to_string(mode));
-            ScratchKey k(L"Members");
-            SetString(k.Root(), k.Path(), L"", L"x");
-            CreateKey(k.Root(), k.Path(L"s"));
-            reg.RootKey(k.Root());
-            reg.SubKey(k.Path(below));
-            std::tie(root, path, name) = mode == 1 ? std::tuple(HKEY{}, k.Path(L"q"), L"w"s)
-                                                   : std::tuple(k.Root(), k.Path(below), L""s);
+            Fresh();
+            SetString(kRoot, Path(), L"", L"x");
+            CreateKey(kRoot, Path(L"s"));
+            reg.RootKey(kRoot);
+            reg.SubKey(Path(below));
+            std::tie(root, path, name) = mode == 1 ? std::tuple(HKEY{}, Path(L"q"), L"w"s)
+                                                   : std::tuple(kRoot, Path(below), L""s);
             std::tie(closed, closeResult) = std::pair(0, mode == 2 ? ERROR_INVALID_HANDLE : 0);
             EXPECT_EQ(call(), mode == 0 || (mode == 1 && copies >= 0) || (mode == 2 && !closes));
             EXPECT_EQ(closed, mode == 1 && copies < 0 ? 0 : closes);
             if (mode != 1) continue;
-            EXPECT_EQ(std::pair(root, path), copies > 0 ? std::pair(k.Root(), k.Path(below))
-                                                        : std::pair(HKEY{}, k.Path(L"q")));
+            EXPECT_EQ(std::pair(root, path),
+                      copies > 0 ? std::pair(kRoot, Path(below)) : std::pair(HKEY{}, Path(L"q")));
             EXPECT_EQ(name, copies == 3 ? L"" : L"w");
         }
     }
@@ -73,47 +80,40 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
 
 // Wine's code page 1252 holds € but Latin-1 does not, so a byte-for-byte widening shows.
 TEST_F(Registry, WritingEndsStringsWithOneNulNeedsTheKeyAndKeepsTextBeyondAscii) {
-    ScratchKey k(L"Write");
     const std::wstring text = L"Caf\u00e9 \u20ac";
     const std::tuple<RegData, DWORD, std::string> rows[] = {
         {L"abc", REG_BINARY, "abc"}, {12, REG_DWORD, "12"}, {text, REG_SZ, "Caf\xE9 \x80\0"s}};
     for (const auto& [data, type, bytes] : rows) {
-        EXPECT_EQ(reg.setValue(k.Root(), k.Path(), text, data, type), VARIANT_TRUE);
+        EXPECT_EQ(reg.setValue(kRoot, Path(), text, data, type), VARIANT_TRUE);
         EXPECT_EQ(set, std::pair(type, bytes));
     }
-    EXPECT_EQ(reg.getValue(k.Root(), k.Path(), text), text);
+    EXPECT_EQ(reg.getValue(kRoot, Path(), text), text);
     EXPECT_EQ(reg.LastError(), ERROR_SUCCESS);
-    EXPECT_EQ(reg.setValue(k.Root(), k.Path(L"new"), L"v", L"x", REG_SZ), VARIANT_FALSE);
-    EXPECT_FALSE(KeyExists(k.Root(), k.Path(L"new")));
-    HKEY parent = nullptr;
-    RegCreateKeyExW(k.Root(), k.Path(L"volatile").c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                    KEY_ALL_ACCESS, nullptr, &parent, nullptr);
-    RegCloseKey(parent);
-    EXPECT_EQ(reg.createKey(k.Root(), k.Path(L"a\\b\\c")), VARIANT_TRUE);
-    EXPECT_EQ(reg.createKey(k.Root(), k.Path(L"volatile\\child")), VARIANT_FALSE);
+    EXPECT_EQ(reg.setValue(kRoot, Path(L"new"), L"v", L"x", REG_SZ), VARIANT_FALSE);
+    EXPECT_TRUE(Snapshot(kRoot, Path(L"new")).empty());
+    CreateKey(kRoot, Path(L"volatile"), REG_OPTION_VOLATILE);
+    EXPECT_EQ(reg.createKey(kRoot, Path(L"a\\b\\c")), VARIANT_TRUE);
+    EXPECT_EQ(reg.createKey(kRoot, Path(L"volatile\\child")), VARIANT_FALSE);
     EXPECT_EQ(reg.LastError(), ERROR_CHILD_MUST_BE_VOLATILE);
-    EXPECT_EQ(reg.deleteKey(k.Root(), k.Path(L"a\\b")), VARIANT_FALSE);
-    EXPECT_EQ(reg.deleteKey(k.Root(), k.Path(L"a\\b\\c")), VARIANT_TRUE);
-    EXPECT_EQ(Snapshot(k.Root(), k.Path(L"a")), (std::vector{k.Path(L"a"), k.Path(L"a\\b")}));
+    EXPECT_EQ(reg.deleteKey(kRoot, Path(L"a\\b")), VARIANT_FALSE);
+    EXPECT_EQ(reg.deleteKey(kRoot, Path(L"a\\b\\c")), VARIANT_TRUE);
+    EXPECT_EQ(Snapshot(kRoot, Path(L"a")), (std::vector{Path(L"a"), Path(L"a\\b")}));
 }
 
 // The buffers hold 255 bytes, 254 characters and a NUL; the registry lists names in order.
 TEST_F(Registry, ReadingTakesWhatFitsOnceInTheRegistrysOrder) {
-    ScratchKey k(L"Read");
     const std::wstring x254(254, L'x'), n255(255, L'n');
     const std::tuple<std::wstring, std::vector<BYTE>, std::wstring> strings[] = {
-        {L"c", WideBytes(x254 + L"c", true), L""},
-        {L"s", WideBytes(L"xyz", false), L"xyz"},
-        {L"f", WideBytes(x254, true), x254}};
+        {L"c", WideBytes(x254 + L"c"), L""}, {L"f", WideBytes(x254), x254}};
     for (const auto& [name, bytes, text] : strings) {
-        SetRaw(k.Root(), k.Path(), name, REG_SZ, bytes);
-        EXPECT_EQ(reg.getValue(k.Root(), k.Path(), name), text);
+        SetRaw(kRoot, Path(), name, REG_SZ, bytes);
+        EXPECT_EQ(reg.getValue(kRoot, Path(), name), text);
     }
-    SetString(k.Root(), k.Path(), n255, L"n");
-    SetRaw(k.Root(), k.Path(), L"d", REG_DWORD, {0x01, 0x02, 0x03, 0x84});
-    SetRaw(k.Root(), k.Path(), L"b", REG_BINARY, {0x0A, 0xFF, 0x00});
-    EXPECT_EQ(reg.getValue(k.Root(), k.Path(), L"missing"), L"");
-    EXPECT_EQ(Listed(reg, k.Root(), k.Path()), L"-1 b=0AFF00 d=2214789633 f=" + x254 + L" s=xyz 4");
-    for (const auto& name : {L"m"s, n255, L"c"s, L"z"s}) CreateKey(k.Root(), k.Path(name));
-    EXPECT_EQ(reg.enumSubKeys(k.Root(), k.Path()), (std::vector{L"c"s, L"m"s, L"z"s}));
+    SetString(kRoot, Path(), n255, L"n");
+    SetRaw(kRoot, Path(), L"d", REG_DWORD, {0x01, 0x02, 0x03, 0x84});
+    SetRaw(kRoot, Path(), L"b", REG_BINARY, {0x0A, 0xFF, 0x00});
+    EXPECT_EQ(reg.getValue(kRoot, Path(), L"missing"), L"");
+    EXPECT_EQ(Listed(reg, kRoot, Path()), L"-1 b=0AFF00 d=2214789633 f=" + x254 + L" 3");
+    for (const auto& name : {L"m"s, n255, L"c"s, L"z"s}) CreateKey(kRoot, Path(name));
+    EXPECT_EQ(reg.enumSubKeys(kRoot, Path()), (std::vector{L"c"s, L"m"s, L"z"s}));
 }
