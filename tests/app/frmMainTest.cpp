@@ -45,17 +45,17 @@ bool Click(HWND dialog, int id) {
 }
 
 // A control's whole text, in its own font, inside the control, and the control inside its parent.
-BOOL CALLBACK ExpectTextFits(HWND label, LPARAM dpi) {
-    const std::wstring text = TextOf(label);
+BOOL CALLBACK ExpectTextFits(HWND control, LPARAM dpi) {
+    const std::wstring text = TextOf(control);
     if (text.empty()) return TRUE;
-    const WindowDC dc(label);
-    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    const WindowDC dc(control);
+    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE extent{};
     GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     RECT placed{}, parent{};
-    GetWindowRect(label, &placed);
-    MapWindowPoints(nullptr, GetParent(label), reinterpret_cast<POINT*>(&placed), 2);
-    GetClientRect(GetParent(label), &parent);
+    GetWindowRect(control, &placed);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&placed), 2);
+    GetClientRect(GetParent(control), &parent);
     EXPECT_LE(extent.cx, placed.right - placed.left) << dpi << " dpi: " << text;
     EXPECT_LE(placed.right, parent.right) << dpi << " dpi: " << text;
     return TRUE;
