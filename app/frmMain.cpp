@@ -44,6 +44,11 @@ constexpr std::array<ControlSpec, 14> kControls{{
 }};
 // clang-format on
 
+// The list panel's controls come first, then the edit panel's: those are made on first use,
+// since the first paint shows only the list.
+constexpr auto kEditPanel = std::find_if(kControls.begin(), kControls.end(),
+                                         [](const ControlSpec& c) { return c.id == F::Frame2; });
+
 // Text that the ANSI registry calls would carry unchanged.
 bool SurvivesAnsi(const std::wstring& text) { return FromAnsi(ToAnsi(text)) == text; }
 
@@ -144,7 +149,7 @@ bool frmMain::Create(int showCommand) {
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            CreateControls(hwnd_, kControls);
+            CreateControls(hwnd_, {kControls.begin(), kEditPanel});
             // Sized first: labels are fitted within the client area.
             SizeAndCenter(hwnd_, kWidth, kHeight, GetDpiForWindow(hwnd_));
             ApplyDpi(GetDpiForWindow(hwnd_));
@@ -225,6 +230,7 @@ LRESULT frmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void frmMain::ApplyDpi(UINT dpi) {
+    dpi_ = dpi;
     UniqueFont font = MessageFont(dpi);
     PlaceControls(hwnd_, kControls, dpi, font.get());
     FitLabels(hwnd_, kControls, dpi);
@@ -344,6 +350,10 @@ void frmMain::cmdAbout_Click() { frmAbout::Show(); }
 
 // The focus goes with the panel, never staying on a control that is hidden.
 void frmMain::ShowEditPanel(bool edit) {
+    if (edit && !Item(Frame2)) {
+        CreateControls(hwnd_, {kEditPanel, kControls.end()});
+        ApplyDpi(dpi_);
+    }
     ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);
     ShowWindow(Item(edit ? Frame2 : Frame1), SW_SHOW);
     SetFocus(Item(edit ? txtName : cmdAdd));

@@ -60,6 +60,7 @@ class frmMain : public Window<frmMain> {
     int Message(const std::wstring& text, const std::wstring& title, UINT style);
 
     HWND focus_ = nullptr;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont font_;
     UniqueBrush background_{CreateSolidBrush(RGB(224, 224, 224))};
     // The registry key of each line of List1, in line order.

@@ -132,6 +132,7 @@ std::wstring TextOf(HWND window) {
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font) {
     for (const auto& control : controls) {
         const HWND hwnd = FindControl(window, control.id);
+        if (!hwnd) continue;
         SetWindowPos(hwnd, nullptr, TwipsToPixels(control.left, dpi),
                      TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
                      TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -144,6 +145,7 @@ void FitLabels(HWND window, std::span<const ControlSpec> controls, UINT dpi) {
     for (const auto& control : controls) {
         if (control.kind != ControlKind::Label) continue;
         const HWND label = FindControl(window, control.id);
+        if (!label) continue;
         const std::wstring text = TextOf(label);
         const WindowDC dc(label);
         SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));

@@ -39,7 +39,8 @@ std::wstring TextOf(HWND window);
 // A control anywhere in the window, inside a panel or not.
 HWND FindControl(HWND window, int id);
 
-// Places and sizes the controls for dpi, and gives them font.
+// Places and sizes the controls for dpi, and gives them font; those not made yet are passed over,
+// as they are by FitLabels.
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font);
 
 // Widens (and heightens) each label whose text does not fit it in its own font, up to the edge

@@ -272,6 +272,7 @@ TEST_F(MainWindowTest, DeleteRemovesOnlyTheKeyTheSelectedLineCameFrom) {
 
 TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
     Start();
+    SendMessageW(Item(F::cmdAdd), BM_CLICK, 0, 0);  // the edit panel is made on first use
     for (const auto& [box, label] : {std::pair{F::txtName, L"Enter the Viewer Name:"},
                                      {F::txtFilePath, L"Enter the Program Path and Name:"}}) {
         IAccessible* accessible = nullptr;
