@@ -1,5 +1,6 @@
 // Measures Talvern against the platform's floor and prints one table:
 //   talvern_bench <Talvern.exe> <minimal_window.exe> <minimal_manifest_window.exe>
+//                 <minimal_button_window.exe>
 // It rewrites HKEY_CLASSES_ROOT\*\shell, so it runs in a Wine prefix of its own.
 
 #include "app/basMain.h"
@@ -167,10 +168,10 @@ void Row(const char* what, Pair times, const char* floorName, const char* target
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
+    if (argc != 5) {
         std::fprintf(stderr,
                      "usage: talvern_bench Talvern.exe minimal_window.exe "
-                     "minimal_manifest_window.exe\n");
+                     "minimal_manifest_window.exe minimal_button_window.exe\n");
         return 2;
     }
     const HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP, 0, 0, 300, 200, nullptr,
@@ -199,6 +200,8 @@ int wmain(int argc, wchar_t** argv) {
         "one empty window", "<= 1.2x");
     Row("Start-up, 20 viewers", Compare(talvern, emptyWindow(argv[3]), kStartupRuns),
         "empty window, manifest", "<= 1.1x");
+    Row("Start-up, 20 viewers", Compare(talvern, emptyWindow(argv[4]), kStartupRuns),
+        "manifest, one button", "none: shows the cost");
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L"*\\shell");
 
     WIN32_FILE_ATTRIBUTE_DATA file{};
