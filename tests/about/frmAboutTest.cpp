@@ -50,6 +50,9 @@ TEST(About, OpensOnceAndOnlyALinkClosesItAndHandsItsAddressToTheShell) {
                                  {A::lblMessage4, "mailto:support@talvern.example"}}) {
         const HWND about = Open();
         EXPECT_EQ(Open(), about) << "a second press opened another";
+        wchar_t shown[2][16] = {};  // the product and its version, from the build
+        for (int i : {0, 1}) GetDlgItemTextW(about, A::lblMessage0 + i, shown[i], 16);
+        EXPECT_EQ(std::wstring(shown[0]) + shown[1], L"Talvern v3.0.0");
         for (int id : {A::Picture1, A::lblMessage0, A::lblMessage1, A::lblMessage2, link}) {
             EXPECT_TRUE(IsWindow(about)) << "closed before a click on " << id;
             SendMessageW(GetDlgItem(about, id), WM_LBUTTONDOWN, MK_LBUTTON, 0);
