@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "ui/Layout.h"
 #include "registry/Ansi.h"
+#include "ui/SystemFunction.h"
 
 #include <shellapi.h>
 
@@ -75,12 +76,16 @@ void RemoveBorder(HWND label) {
 
 }  // namespace
 
-frmAbout::ComApartment::ComApartment()
-    : initialized_(
-          SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+// ole32, oleaut32 and shell32 serve only this window: they are bound when it first needs them.
+frmAbout::ComApartment::ComApartment() {
+    static const auto initialize = SYSTEM_FUNCTION(L"ole32.dll", CoInitializeEx);
+    initialized_ = initialize && SUCCEEDED(initialize(
+                                     nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+}
 
 frmAbout::ComApartment::~ComApartment() {
-    if (initialized_) CoUninitialize();
+    static const auto uninitialize = SYSTEM_FUNCTION(L"ole32.dll", CoUninitialize);
+    if (initialized_ && uninitialize) uninitialize();
 }
 
 void frmAbout::Show() {
@@ -163,7 +168,9 @@ void frmAbout::lblMessage_Click(int index) {
     // Unloads the window and deletes this object: only locals from here on.
     DestroyWindow(hwnd_);
     const ComApartment com;
-    ShellExecuteA(nullptr, nullptr, ToAnsi(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    static const auto shellExecute = SYSTEM_FUNCTION(L"shell32.dll", ShellExecuteA);
+    if (shellExecute)
+        shellExecute(nullptr, nullptr, ToAnsi(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void frmAbout::lblMessage_MouseMove(int index) {
@@ -212,12 +219,15 @@ frmAbout::UniquePicture frmAbout::LoadLogo() {
     std::memcpy(target, bytes, size);
     GlobalUnlock(copy.get());
 
+    static const auto createStream = SYSTEM_FUNCTION(L"ole32.dll", CreateStreamOnHGlobal);
+    static const auto loadPicture = SYSTEM_FUNCTION(L"oleaut32.dll", OleLoadPicture);
     IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(copy.get(), FALSE, &rawStream))) return nullptr;
+    if (!createStream || !loadPicture || FAILED(createStream(copy.get(), FALSE, &rawStream)))
+        return nullptr;
     const std::unique_ptr<IStream, ReleaseCom> stream(rawStream);
     IPicture* picture = nullptr;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(&picture))))
+    if (FAILED(loadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                           reinterpret_cast<void**>(&picture))))
         return nullptr;
     return UniquePicture(picture);
 }

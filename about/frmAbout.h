@@ -41,7 +41,7 @@ class frmAbout : public Window<frmAbout> {
         ComApartment& operator=(const ComApartment&) = delete;
 
       private:
-        bool initialized_;
+        bool initialized_ = false;
     };
 
     struct ReleaseCom {

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "registry/Ansi.h"
+#include "ui/SystemFunction.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr DWORD kBufferChars = 1024;
 constexpr DWORD kOpenFlags = OFN_HIDEREADONLY;                 // 0x4
 constexpr DWORD kSaveFlags = OFN_EXPLORER | OFN_HIDEREADONLY;  // 0x80004
 
-using DialogCall = BOOL(WINAPI*)(LPOPENFILENAMEA);
+using DialogCall = decltype(&::GetOpenFileNameA);
 
 // The members of OPENFILENAMEA that ShowFileDialog sets, its text held as program strings.
 // Every other member of the record stays zero or null.
@@ -45,8 +46,10 @@ std::string AnsiBuffer(const std::wstring& text, DWORD size) {
 }
 
 // Makes the ANSI copy of the record, shows the dialog with it, and converts the copy back
-// into the record. The copy's buffers live until this returns, on every path.
+// into the record. The copy's buffers live until this returns, on every path. Without the
+// dialog nothing is chosen.
 BOOL CallWithAnsiRecord(FileDialogRecord& record, DialogCall dialog) {
+    if (!dialog) return FALSE;
     // std::string keeps a NUL after its last character, so the filter "a\0b\0" ends with
     // the double NUL the dialog looks for.
     const std::string filter = ToAnsi(record.filter);
@@ -97,10 +100,12 @@ std::wstring ShowFileDialog(HWND owner, short mode, const std::wstring& title,
     BOOL chosen = FALSE;
     if (mode == 1) {
         record.flags = kOpenFlags;
-        chosen = CallWithAnsiRecord(record, GetOpenFileNameA);
+        static const auto open = SYSTEM_FUNCTION(L"comdlg32.dll", GetOpenFileNameA);
+        chosen = CallWithAnsiRecord(record, open);
     } else if (mode == 2) {
         record.flags = kSaveFlags;
-        chosen = CallWithAnsiRecord(record, GetSaveFileNameA);
+        static const auto save = SYSTEM_FUNCTION(L"comdlg32.dll", GetSaveFileNameA);
+        chosen = CallWithAnsiRecord(record, save);
     }
     return chosen ? StripNulls(record.file) : defaultResult;
 }

@@ -8,7 +8,9 @@ export WINEPREFIX=$1
 shift
 source "$(dirname "$0")/wine-host.sh"
 unset DISPLAY WAYLAND_DISPLAY
-make_prefix 'HKCU\Software\Wine\Drivers|Graphics|null'
+# A crash ends the process at once instead of waiting for a debugger.
+make_prefix 'HKCU\Software\Wine\Drivers|Graphics|null' \
+  'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug|Debugger|'
 
 # A new server also starts Wine's background services, which would inherit our output and
 # keep whoever reads it waiting; start them here, detached from it.

@@ -109,7 +109,7 @@ class MainWindowTest : public ::testing::Test {
             Click(box, answer) || Click(box, IDOK);
         };
         for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
-            MSG msg{GetFocus(), message, key, message == WM_KEYUP ? 0xC0000001 : 1};
+            MSG msg{GetFocus(), message, key, LPARAM(message == WM_KEYUP ? 0xC0000001 : 1)};
             do
                 IsDialogMessageW(form_.Handle(), &msg) ||
                     (TranslateMessage(&msg), DispatchMessageW(&msg));

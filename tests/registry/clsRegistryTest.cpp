@@ -12,15 +12,19 @@ using namespace std::string_literals;
 struct Registry : ::testing::Test {
     Registry() {
         Fresh();
-        Advapi().CloseKey = [](HKEY key) { return ++closed, RegCloseKey(key) | closeResult; };
-        Advapi().SetValueEx = [](HKEY k, LPCSTR n, DWORD z, DWORD t, const BYTE* d, DWORD c) {
-            return set = {t, std::string(d, d + c)}, RegSetValueExA(k, n, z, t, d, c);
-        };
+        Advapi().CloseKey = CountedClose;
+        Advapi().SetValueEx = RecordedSet;
     }
     ~Registry() override { Advapi() = {}, closeResult = 0, DeleteTree(kRoot, Path()); }
     static void Fresh() { DeleteTree(kRoot, Path()), CreateKey(kRoot, Path()); }
     static std::wstring Path(const std::wstring& below = L"") {
         return L"Software\\TalvernTests" + (below.empty() ? L"" : L"\\" + below);
+    }
+
+    // The seams take the API's calling convention, which a lambda cannot give on 32 bits.
+    static LONG WINAPI CountedClose(HKEY key) { return ++closed, RegCloseKey(key) | closeResult; }
+    static LONG WINAPI RecordedSet(HKEY k, LPCSTR n, DWORD z, DWORD t, const BYTE* d, DWORD c) {
+        return set = {t, std::string(d, d + c)}, RegSetValueExA(k, n, z, t, d, c);
     }
 
     static inline const HKEY kRoot = HKEY_CURRENT_USER;
