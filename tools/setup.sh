@@ -2,21 +2,35 @@
 # Installs what building and testing Talvern needs on Debian, as root. Quick when all
 # of it is already there.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix googletest wine wine32:i386 wine64 fonts-wine
-          xvfb x11-apps xdotool imagemagick)
+          qemu-user xvfb x11-apps xdotool imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+
+# 32-bit Wine under emulation (tools/wine-emulated.sh): the loader's copy and the script beside it.
+emulated=/usr/lib/wine-emulated
+emulation_ready() {
+  cmp -s /usr/lib/wine/wine "$emulated/wine-i386" && cmp -s tools/wine-emulated.sh "$emulated/wine" &&
+    [ -e "$emulated/wineserver" ]
+}
+[ ${#missing[@]} -eq 0 ] && emulation_ready && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
+  echo "setup: missing packages (${missing[*]}) or $emulated; run as root to install them" >&2
   exit 1
 fi
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+mkdir -p "$emulated"
+install -m 755 /usr/lib/wine/wine "$emulated/wine-i386"
+install -m 755 tools/wine-emulated.sh "$emulated/wine"
+ln -sfn ../wine/wineserver "$emulated/wineserver"

@@ -1,15 +1,27 @@
-# Sourced by the other scripts: which Wine this host runs, and how a Talvern prefix is made.
-# Some hosts run no 32-bit code at all (their kernel refuses i386 programs and 32-bit code
-# segments); there the tests and tools use 64-bit Wine and the 64-bit build of the same sources,
-# while the shipped program stays 32-bit.
-if wine --version >/dev/null 2>&1; then
+# Sourced by the other scripts: which Wine runs Talvern here, and how a Talvern prefix is made.
+# TALVERN_WINE_MODE says which:
+#   native    32-bit Wine runs the 32-bit build, as it ships;
+#   emulated  32-bit Wine runs the 32-bit build under qemu-i386 (tools/wine-emulated.sh): where
+#             the kernel refuses 32-bit code, or on any host with TALVERN_EMULATE=1;
+#   64-bit    neither can run: 64-bit Wine runs the 64-bit build of the same sources, and the
+#             shipped build is not run.
+emulated_wine=/usr/lib/wine-emulated/wine
+if [ "${TALVERN_EMULATE:-0}" != 1 ] && wine --version >/dev/null 2>&1; then
+  TALVERN_WINE_MODE=native
   WINE=wine
-  export WINEARCH=win32
-  TALVERN_PRESET=mingw
+elif [ -x "$emulated_wine" ] && command -v qemu-i386 >/dev/null; then
+  TALVERN_WINE_MODE=emulated
+  WINE=$emulated_wine
 else
+  TALVERN_WINE_MODE=64-bit
   WINE=/usr/lib/wine/wine64
+fi
+if [ $TALVERN_WINE_MODE = 64-bit ]; then
   export WINEARCH=win64
   TALVERN_PRESET=mingw64
+else
+  export WINEARCH=win32
+  TALVERN_PRESET=mingw
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 

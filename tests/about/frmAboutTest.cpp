@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
 #include "tests/testing/Keys.h"
+#include "tests/testing/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -60,8 +61,13 @@ TEST(About, OpensOnceAndOnlyALinkClosesItAndHandsItsAddressToTheShell) {
         EXPECT_FALSE(IsWindow(about));
         expected += std::string(address) + "\n";
         // The handler runs on its own: read until it has written, or give up.
-        for (int tries = 0; tries < 500 && recorded.size() < expected.size(); ++tries, Sleep(20))
-            recorded.assign(std::istreambuf_iterator(std::ifstream("about_links.txt").rdbuf()), {});
+        WaitUntil(
+            [&] {
+                recorded.assign(std::istreambuf_iterator(std::ifstream("about_links.txt").rdbuf()),
+                                {});
+                return recorded.size() >= expected.size();
+            },
+            10);
         EXPECT_EQ(recorded, expected);
     }
     DeleteTree(HKEY_CURRENT_USER, classes);

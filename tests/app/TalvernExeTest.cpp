@@ -2,6 +2,7 @@
 // as a user runs it.
 
 #include "app/frmMain.h"
+#include "tests/testing/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -80,13 +81,14 @@ TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrat
 }
 
 // Waits a few seconds at most for the top-level window of that class and title to be shown
-// (shown is false: to be gone).
+// (shown false: to be gone).
 bool Await(const wchar_t* className, const wchar_t* title, bool shown) {
-    for (int tries = 0; tries < 250; ++tries, Sleep(20)) {
-        const HWND window = FindWindowW(className, title);
-        if ((window && IsWindowVisible(window)) == shown) return true;
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+            const HWND window = FindWindowW(className, title);
+            return (window && IsWindowVisible(window)) == shown;
+        },
+        5);
 }
 
 void Click(HWND window, int id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
@@ -117,7 +119,8 @@ TEST(TalvernExe, RunsThroughBrowseAndAboutAndEndsWithCodeZero) {
     PostMessageW(FindWindowW(L"TalvernAbout", nullptr), WM_CLOSE, 0, 0);
     ASSERT_TRUE(Await(L"TalvernAbout", nullptr, false)) << "About stays";
     PostMessageW(main, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0) << "still running";
+    ASSERT_TRUE(WaitUntil([&] { return !WaitForSingleObject(started.hProcess, 0); }, 5))
+        << "still running";
     DWORD exitCode = STILL_ACTIVE;
     GetExitCodeProcess(started.hProcess, &exitCode);
     EXPECT_EQ(exitCode, 0u);
