@@ -1,7 +1,6 @@
 // The About window driven with the messages a user's mouse sends it, its links handed to the shell.
 
 #include "about/frmAbout.h"
-#include "app/frmMain.h"
 #include "tests/testing/Keys.h"
 #include "tests/testing/Wait.h"
 
@@ -71,18 +70,4 @@ TEST(About, OpensOnceAndOnlyALinkClosesItAndHandsItsAddressToTheShell) {
         EXPECT_EQ(recorded, expected);
     }
     DeleteTree(HKEY_CURRENT_USER, classes);
-}
-
-TEST(About, OutlivesTheMainWindowAndTheProgramEndsWithTheLast) {
-    frmMain main;
-    ASSERT_TRUE(main.Create(SW_HIDE));
-    const HWND about = Open();
-    // Owned, it stays out of the taskbar; by a hidden window, not by the main one it outlives.
-    EXPECT_TRUE(GetWindow(about, GW_OWNER) && !IsWindowVisible(GetWindow(about, GW_OWNER)));
-    MSG quit{};
-    DestroyWindow(main.Handle());
-    EXPECT_TRUE(IsWindow(about));
-    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "ended early";
-    DestroyWindow(about);
-    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }

@@ -7,71 +7,58 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <dlgs.h>
 
 #include <filesystem>
 
 namespace {
 
-namespace fs = std::filesystem;
-// The build gives the Unix path; Wine shows the Unix root as drive Z:.
-const std::wstring kExe = L"Z:" + fs::path(TALVERN_EXE).make_preferred().wstring();
+// The build gives Unix paths; Wine shows the Unix root as drive Z:.
+std::filesystem::path WinePath(const char* path) {
+    return L"Z:" + std::filesystem::path(path).make_preferred().wstring();
+}
 
-// Every function imported, looked up in its System32 DLL. The headers are read in the file's own
-// width, whatever this process's is.
-template <class Headers, class Thunk>
-void ExpectImportsExported(const BYTE* base, const Headers& headers, ULONGLONG ordinalFlag) {
-    const auto& imports = headers.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+// Read as 32-bit headers whatever this process's width.
+TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrator) {
+    const std::wstring exe = WinePath(TALVERN_SHIPPED_EXE).wstring();
+    // Mapped as the loader maps it, never run; the handle's low bits say how it was loaded.
+    const HMODULE module = LoadLibraryExW(
+        exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(module);
+    const auto* base =
+        reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+    const auto& headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+                              base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)
+                              ->OptionalHeader;
+    ASSERT_EQ(headers.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(headers.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    constexpr WORD kAslrDep =
+        IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+    EXPECT_EQ(headers.DllCharacteristics & kAslrDep, kAslrDep);
+    // Without its relocations the loader cannot move it, whatever the flag says.
+    EXPECT_GT(headers.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+    // Every function imported, looked up in its System32 DLL.
+    const auto& imports = headers.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto* entry =
              reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
          imports.Size && entry->Name; ++entry) {
         const char* dll = reinterpret_cast<const char*>(base + entry->Name);
-        const HMODULE module = LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        ASSERT_TRUE(module) << dll;
-        for (auto* thunk = reinterpret_cast<const Thunk*>(base + entry->OriginalFirstThunk);
+        const HMODULE system = LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        ASSERT_TRUE(system) << dll;
+        for (auto* thunk =
+                 reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + entry->OriginalFirstThunk);
              thunk->u1.AddressOfData; ++thunk) {
-            const ULONGLONG data = thunk->u1.AddressOfData;
+            const DWORD data = thunk->u1.AddressOfData;
             const char* name =
-                data & ordinalFlag
+                data & IMAGE_ORDINAL_FLAG32
                     ? MAKEINTRESOURCEA(data & 0xFFFF)
                     : reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + data)->Name;
-            EXPECT_TRUE(GetProcAddress(module, name))
+            EXPECT_TRUE(GetProcAddress(system, name))
                 << dll << " " << (IS_INTRESOURCE(name) ? "by ordinal" : name);
         }
     }
-}
-
-TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrator) {
-    // Mapped as the loader maps it, never run; the handle's low bits say how it was loaded.
-    const HMODULE module = LoadLibraryExW(
-        kExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_TRUE(module);
-    const auto* base =
-        reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
-    const auto* nt = base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
-    const auto& pe32 = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(nt);
-    const auto& pe64 = *reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt);
-    const bool is32 = pe32.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-    EXPECT_EQ(is32 ? pe32.OptionalHeader.Subsystem : pe64.OptionalHeader.Subsystem,
-              IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    constexpr WORD kAslrDep =
-        IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
-    EXPECT_EQ(
-        (is32 ? pe32.OptionalHeader.DllCharacteristics : pe64.OptionalHeader.DllCharacteristics) &
-            kAslrDep,
-        kAslrDep);
-    // Without its relocations the loader cannot move it, whatever the flag says.
-    EXPECT_GT((is32 ? pe32.OptionalHeader.DataDirectory
-                    : pe64.OptionalHeader.DataDirectory)[IMAGE_DIRECTORY_ENTRY_BASERELOC]
-                  .Size,
-              0u);
-    if (is32)
-        ExpectImportsExported<IMAGE_NT_HEADERS32, IMAGE_THUNK_DATA32>(base, pe32,
-                                                                      IMAGE_ORDINAL_FLAG32);
-    else
-        ExpectImportsExported<IMAGE_NT_HEADERS64, IMAGE_THUNK_DATA64>(base, pe64,
-                                                                      IMAGE_ORDINAL_FLAG64);
     // The manifest as the loader reads it: one it cannot parse gives no context.
-    ACTCTXW request{sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, kExe.c_str()};
+    ACTCTXW request{sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, exe.c_str()};
     request.lpResourceName = MAKEINTRESOURCEW(1);
     ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel{};
     ASSERT_TRUE(QueryActCtxW(0, CreateActCtxW(&request), nullptr,
@@ -80,15 +67,15 @@ TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrat
     EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_REQUIRE_ADMIN);
 }
 
-// Waits a few seconds at most for the top-level window of that class and title to be shown
-// (shown false: to be gone).
-bool Await(const wchar_t* className, const wchar_t* title, bool shown) {
-    return WaitUntil(
-        [&] {
-            const HWND window = FindWindowW(className, title);
-            return (window && IsWindowVisible(window)) == shown;
-        },
-        5);
+// The shown top-level window of that class and title, once it is there (a few seconds at most).
+HWND Shown(const wchar_t* className, const wchar_t* title = nullptr) {
+    HWND window = nullptr;
+    WaitUntil([&] { return IsWindowVisible(window = FindWindowW(className, title)); }, 5);
+    return IsWindowVisible(window) ? window : nullptr;
+}
+
+bool Gone(HWND window) {
+    return WaitUntil([&] { return !IsWindow(window); }, 5);
 }
 
 void Click(HWND window, int id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
@@ -102,23 +89,51 @@ struct Started : PROCESS_INFORMATION {
     }
 };
 
-TEST(TalvernExe, RunsThroughBrowseAndAboutAndEndsWithCodeZero) {
+// A control's text, read across the process boundary.
+std::wstring TextOf(HWND control) {
+    wchar_t text[MAX_PATH] = {};
+    SendMessageW(control, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTheLast) {
+    const auto exe = WinePath(TALVERN_EXE);
     STARTUPINFOW startup{sizeof startup};
     Started started{};
-    ASSERT_TRUE(CreateProcessW(kExe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    // Started elsewhere: the Open dialog must open in the program's folder, not the current one.
+    wchar_t elsewhere[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, elsewhere);
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, elsewhere,
                                &startup, &started));
-    ASSERT_TRUE(Await(L"TalvernMain", nullptr, true)) << "no main window";
-    const HWND main = FindWindowW(L"TalvernMain", nullptr);
+    const HWND main = Shown(L"TalvernMain");
+    ASSERT_TRUE(main) << "no main window";
     Click(main, frmMain::cmdAdd);
-    Click(main, frmMain::cmdBrowse);
-    ASSERT_TRUE(Await(L"#32770", L"Select the Executable", true)) << "no Open dialog";
-    Click(FindWindowW(L"#32770", L"Select the Executable"), IDCANCEL);
-    ASSERT_TRUE(Await(L"#32770", L"Select the Executable", false)) << "the dialog stays";
+    HWND path = nullptr;  // made by Add New
+    ASSERT_TRUE(WaitUntil(
+        [&] { return path = GetDlgItem(GetDlgItem(main, frmMain::Frame2), frmMain::txtFilePath); },
+        5));
+    SendMessageW(path, WM_SETTEXT, 0, LPARAM(L"C:\\typed.exe"));
+    for (bool choose : {false, true}) {
+        Click(main, frmMain::cmdBrowse);
+        const HWND dialog = Shown(L"#32770", L"Select the Executable");
+        ASSERT_TRUE(dialog) << "no Open dialog";
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), main);
+        // Cancel keeps what was typed; a bare name is taken from the folder the dialog shows.
+        if (choose) SendDlgItemMessageW(dialog, cmb13, WM_SETTEXT, 0, LPARAM(L"chosen.exe"));
+        Click(dialog, choose ? IDOK : IDCANCEL);
+        ASSERT_TRUE(Gone(dialog)) << "the dialog stays";
+        EXPECT_EQ(TextOf(path),
+                  choose ? (exe.parent_path() / L"chosen.exe").wstring() : L"C:\\typed.exe");
+    }
     Click(main, frmMain::cmdAbout);
-    ASSERT_TRUE(Await(L"TalvernAbout", nullptr, true)) << "no About window";
-    PostMessageW(FindWindowW(L"TalvernAbout", nullptr), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(Await(L"TalvernAbout", nullptr, false)) << "About stays";
+    const HWND about = Shown(L"TalvernAbout");
+    ASSERT_TRUE(about) << "no About window";
+    // Owned, it stays out of the taskbar; by a hidden window, not by the main one it outlives.
+    EXPECT_TRUE(GetWindow(about, GW_OWNER) && !IsWindowVisible(GetWindow(about, GW_OWNER)));
     PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Gone(main));
+    EXPECT_TRUE(IsWindow(about) && WaitForSingleObject(started.hProcess, 0)) << "ended early";
+    PostMessageW(about, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !WaitForSingleObject(started.hProcess, 0); }, 5))
         << "still running";
     DWORD exitCode = STILL_ACTIVE;

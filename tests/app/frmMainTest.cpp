@@ -297,28 +297,4 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
     DestroyWindow(FindWindowW(L"TalvernAbout", nullptr));
 }
 
-TEST_F(MainWindowTest, BrowseOpensInTheProgramsFolderAndKeepsThePathOnCancel) {
-    Start();
-    SendMessageW(Item(F::cmdAdd), BM_CLICK, 0, 0);
-    SetWindowTextW(Item(F::txtFilePath), L"C:\\typed.exe");
-    fs::current_path(dir_);  // not where the dialog should open
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    for (bool choose : {false, true}) {
-        Lines seen;  // owner and title
-        onDialog = [&](HWND dialog) {
-            seen = {GetWindow(dialog, GW_OWNER) == form_.Handle() ? L"owned" : L"not owned",
-                    TextOf(dialog)};
-            // A bare name is taken from the folder the dialog shows.
-            if (choose) SetDlgItemTextW(dialog, cmb13, L"chosen.exe");
-            Click(dialog, choose ? IDOK : IDCANCEL);
-        };
-        SendMessageW(Item(F::cmdBrowse), BM_CLICK, 0, 0);
-        EXPECT_EQ(seen, (Lines{L"owned", L"Select the Executable"}));
-        EXPECT_EQ(
-            TextOf(Item(F::txtFilePath)),
-            choose ? (fs::path(exe).parent_path() / L"chosen.exe").wstring() : L"C:\\typed.exe");
-    }
-}
-
 }  // namespace
