@@ -21,7 +21,11 @@ emulation_ready() {
 [ ${#missing[@]} -eq 0 ] && emulation_ready && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: missing packages (${missing[*]}) or $emulated; run as root to install them" >&2
+  if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: $emulated is not up to date (run this as root): no emulated 32-bit Wine" >&2
+    exit 0
+  fi
+  echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
   exit 1
 fi
 if [ ${#missing[@]} -gt 0 ]; then
