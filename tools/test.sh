@@ -26,9 +26,11 @@ ctest --preset "$TALVERN_PRESET" "${timeout[@]}" || status=$?
 # Leave no wineserver behind.
 WINEPREFIX="$PWD/build/$TALVERN_PRESET/wineprefix" wineserver -k 2>/dev/null || true
 took="$((SECONDS - start)) s"
+result=passed
+[ $status -eq 0 ] || result=FAILED
 case $TALVERN_WINE_MODE in
-  native) echo "Tested: the shipped 32-bit build (build/mingw), natively on 32-bit Wine, in $took." ;;
-  emulated) echo "Tested: the shipped 32-bit build (build/mingw), on 32-bit Wine emulated by qemu-i386, in $took." ;;
-  64-bit) echo "NOT TESTED: the shipped 32-bit build was built but not run (this host runs neither 32-bit Wine nor qemu-i386); the suite ran on the 64-bit build (build/mingw64) in $took." ;;
+  native) echo "Tested: the shipped 32-bit build (build/mingw), natively on 32-bit Wine: $result in $took." ;;
+  emulated) echo "Tested: the shipped 32-bit build (build/mingw), on 32-bit Wine emulated by qemu-i386: $result in $took." ;;
+  64-bit) echo "NOT TESTED: the shipped 32-bit build was built but not run (this host runs neither 32-bit Wine nor qemu-i386); the suite ran on the 64-bit build (build/mingw64): $result in $took." ;;
 esac
 exit $status

@@ -35,6 +35,8 @@ make_prefix() {
     flock 9
     if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
       "$WINE" wineboot -i >/dev/null 2>&1
+      # Wine stops waiting for the set-up after a few minutes, which an emulated one can take.
+      wineserver -w
       cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
       for setting in "$@"; do
         IFS="|" read -r key value data <<<"$setting"
