@@ -70,8 +70,9 @@ TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrat
 // The shown top-level window of that class and title, once it is there (a few seconds at most).
 HWND Shown(const wchar_t* className, const wchar_t* title = nullptr) {
     HWND window = nullptr;
-    WaitUntil([&] { return IsWindowVisible(window = FindWindowW(className, title)); }, 5);
-    return IsWindowVisible(window) ? window : nullptr;
+    return WaitUntil([&] { return IsWindowVisible(window = FindWindowW(className, title)); }, 5)
+               ? window
+               : nullptr;
 }
 
 bool Gone(HWND window) {
