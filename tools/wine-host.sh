@@ -30,13 +30,15 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # argument added to the registry.
 make_prefix() {
   [ -f "$WINEPREFIX/.talvern-ready" ] && return 0
-  mkdir -p "$(dirname "$WINEPREFIX")"
+  mkdir -p "$WINEPREFIX"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
+      # Wine stops waiting for the set-up after a few minutes, which an emulated one outlasts:
+      # a server kept alive lets it finish, and the wait is for its own process.
+      wineserver -p 3600
       "$WINE" wineboot -i >/dev/null 2>&1
-      # Wine stops waiting for the set-up after a few minutes, which an emulated one can take.
-      wineserver -w
+      while pgrep -f 'wineboot\.exe --init' >/dev/null; do sleep 5; done
       cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
       for setting in "$@"; do
         IFS="|" read -r key value data <<<"$setting"
