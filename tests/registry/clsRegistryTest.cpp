@@ -4,11 +4,28 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 
 using namespace std::string_literals;
 
-// A throwaway key per case; seams where RegCloseKey cannot fail and Wine's RegSetValueExA adds
-// NULs.
+// Stands in for a registry call that fails, or throws as the work around it might.
+template <class Function>
+struct Refused;
+template <class... Args>
+struct Refused<LONG(WINAPI*)(Args...)> {
+    static inline bool throws = false;
+    static LONG WINAPI Call(Args...) {
+        if (throws) throw std::runtime_error("refused");
+        return ERROR_ACCESS_DENIED;
+    }
+};
+template <class Function>
+void Refuse(Function& function, bool throws) {
+    Refused<Function>::throws = throws, function = Refused<Function>::Call;
+}
+
+// A throwaway key per case; seams where RegCloseKey cannot fail, Wine's RegSetValueExA adds NULs
+// and the calls between opening and closing a key cannot be made to fail or throw.
 struct Registry : ::testing::Test {
     Registry() {
         Fresh();
@@ -46,7 +63,7 @@ static std::wstring Listed(clsRegistry& reg, InOut<HKEY> root, InOut<std::wstrin
 
 // Each member on a key with a default value and sub-key s. Rows: the instance's SubKey, call, how
 // many of root, path and name a fallback copies back (-1: must not fall back), closes.
-TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
+TEST_F(Registry, EveryMemberFallsBackWhereItMustFailsWhenClosingFailsAndClosesOnEveryPath) {
     HKEY root;
     std::wstring path, name;
     const std::tuple<std::wstring, std::function<bool()>, int, int> rows[] = {
@@ -62,7 +79,8 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
         {L"", [&] { return reg.SubKeyExists(root, path) == VARIANT_TRUE; }, -1, 1}};
     for (const auto& row : rows) {
         const auto& [below, call, copies, closes] = row;
-        for (const int mode : {0, 1, 2}) {  // own key; root key 0 and key q, value w; closing fails
+        // Own key; root key 0 and key q, value w; closing fails; the work on the key fails; throws.
+        for (const int mode : {0, 1, 2, 3, 4}) {
             SCOPED_TRACE("row " + std::to_string(&row - rows) + ", mode " + std::to_string(mode));
             Fresh();
             SetString(kRoot, Path(), L"", L"x");
@@ -72,7 +90,17 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
             std::tie(root, path, name) = mode == 1 ? std::tuple(HKEY{}, Path(L"q"), L"w"s)
                                                    : std::tuple(kRoot, Path(below), L""s);
             std::tie(closed, closeResult) = std::pair(0, mode == 2 ? ERROR_INVALID_HANDLE : 0);
-            EXPECT_EQ(call(), mode == 0 || (mode == 1 && copies >= 0) || (mode == 2 && !closes));
+            auto& api = Advapi();
+            api = {}, api.CloseKey = CountedClose;
+            if (mode > 2)
+                Refuse(api.DeleteKey, mode > 3), Refuse(api.DeleteValue, mode > 3),
+                    Refuse(api.EnumKeyEx, mode > 3), Refuse(api.QueryValueEx, mode > 3),
+                    Refuse(api.SetValueEx, mode > 3), Refuse(api.EnumValue, mode > 3);
+            const bool result = call();
+            if (mode < 3) {
+                EXPECT_EQ(result,
+                          mode == 0 || (mode == 1 && copies >= 0) || (mode == 2 && !closes));
+            }
             EXPECT_EQ(closed, mode == 1 && copies < 0 ? 0 : closes);
             if (mode != 1) continue;
             EXPECT_EQ(std::pair(root, path),
@@ -86,7 +114,11 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustAndFailsWhenClosingFails) {
 TEST_F(Registry, WritingEndsStringsWithOneNulNeedsTheKeyAndKeepsTextBeyondAscii) {
     const std::wstring text = L"Caf\u00e9 \u20ac";
     const std::tuple<RegData, DWORD, std::string> rows[] = {
-        {L"abc", REG_BINARY, "abc"}, {12, REG_DWORD, "12"}, {text, REG_SZ, "Caf\xE9 \x80\0"s}};
+        {L"abc", REG_BINARY, "abc"},
+        {12, REG_DWORD, "12"},
+        {text, REG_EXPAND_SZ, "Caf\xE9 \x80\0"s},
+        {text, REG_MULTI_SZ, "Caf\xE9 \x80\0"s},
+        {text, REG_SZ, "Caf\xE9 \x80\0"s}};
     for (const auto& [data, type, bytes] : rows) {
         EXPECT_EQ(reg.setValue(kRoot, Path(), text, data, type), VARIANT_TRUE);
         EXPECT_EQ(set, std::pair(type, bytes));
@@ -105,19 +137,32 @@ TEST_F(Registry, WritingEndsStringsWithOneNulNeedsTheKeyAndKeepsTextBeyondAscii)
 }
 
 // The buffers hold 255 bytes, 254 characters and a NUL; the registry lists names in order.
-TEST_F(Registry, ReadingTakesWhatFitsOnceInTheRegistrysOrder) {
-    const std::wstring x254(254, L'x'), n255(255, L'n');
+TEST_F(Registry, ReadingTakesWhatFitsOnceInTheRegistrysOrderAndAnswersForWhatItNames) {
+    const std::wstring x254(254, L'x'), n254(254, L'n'), n255(255, L'n');
     const std::tuple<std::wstring, std::vector<BYTE>, std::wstring> strings[] = {
         {L"c", WideBytes(x254 + L"c"), L""}, {L"f", WideBytes(x254), x254}};
     for (const auto& [name, bytes, text] : strings) {
         SetRaw(kRoot, Path(), name, REG_SZ, bytes);
         EXPECT_EQ(reg.getValue(kRoot, Path(), name), text);
     }
-    SetString(kRoot, Path(), n255, L"n");
+    for (const auto& name : {n254, n255}) SetString(kRoot, Path(), name, L"n");
     SetRaw(kRoot, Path(), L"d", REG_DWORD, {0x01, 0x02, 0x03, 0x84});
     SetRaw(kRoot, Path(), L"b", REG_BINARY, {0x0A, 0xFF, 0x00});
+    SetRaw(kRoot, Path(), L"t", REG_SZ, {'a', 0, 'b', 0, 'c', 0});  // stored without its NUL
     EXPECT_EQ(reg.getValue(kRoot, Path(), L"missing"), L"");
-    EXPECT_EQ(Listed(reg, kRoot, Path()), L"-1 b=0AFF00 d=2214789633 f=" + x254 + L" 3");
-    for (const auto& name : {L"m"s, n255, L"c"s, L"z"s}) CreateKey(kRoot, Path(name));
-    EXPECT_EQ(reg.enumSubKeys(kRoot, Path()), (std::vector{L"c"s, L"m"s, L"z"s}));
+    EXPECT_EQ(reg.getValue(kRoot, Path(), L"t"), L"abc");
+    EXPECT_EQ(Listed(reg, kRoot, Path()),
+              L"-1 b=0AFF00 d=2214789633 f=" + x254 + L" " + n254 + L"=n t=abc 5");
+    for (const auto& name : {L"m"s, n255, n254, L"z"s}) CreateKey(kRoot, Path(name));
+    EXPECT_EQ(reg.enumSubKeys(kRoot, Path()), (std::vector{L"m"s, n254, L"z"s}));
+    // Below: the key named, the value named; whether the value is there, and its type.
+    const std::tuple<std::wstring, std::wstring, bool, DWORD> named[] = {
+        {L"", L"f", true, REG_SZ},     {L"", L"d", true, REG_DWORD},
+        {L"", L"c", false, REG_NONE},  {L"", L"missing", false, REG_NONE},
+        {L"m", L"f", false, REG_NONE}, {L"missing", L"f", false, REG_NONE}};
+    for (const auto& [below, name, exists, type] : named) {
+        EXPECT_EQ(reg.SubKeyExists(kRoot, Path(below)), below == L"missing" ? 0 : VARIANT_TRUE);
+        EXPECT_EQ(reg.ValueNameExists(kRoot, Path(below), name), exists ? VARIANT_TRUE : 0);
+        EXPECT_EQ(reg.getValueNameType(kRoot, Path(below), name), type) << below << name;
+    }
 }
