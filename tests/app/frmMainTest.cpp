@@ -10,6 +10,7 @@
 #include <dlgs.h>
 #include <oleacc.h>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 
@@ -44,21 +45,36 @@ bool Click(HWND dialog, int id) {
                         reinterpret_cast<LPARAM>(button));
 }
 
-// A control's whole text, in its own font, inside the control, and the control inside its parent.
-BOOL CALLBACK ExpectTextFits(HWND control, LPARAM dpi) {
-    const std::wstring text = TextOf(control);
-    if (text.empty()) return TRUE;
-    const WindowDC dc(control);
-    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
-    RECT placed{}, parent{};
-    GetWindowRect(control, &placed);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&placed), 2);
-    GetClientRect(GetParent(control), &parent);
-    EXPECT_LE(extent.cx, placed.right - placed.left) << dpi << " dpi: " << text;
-    EXPECT_LE(placed.right, parent.right) << dpi << " dpi: " << text;
-    return TRUE;
+// Each control, the client area first: left, top, width and height in its parent, its font's
+// height; for labels whether their whole text fits them, and they their parent.
+std::vector<std::array<LONG, 6>> Layout(HWND window) {
+    std::vector<HWND> controls{window};
+    for (size_t i = 0; i < controls.size(); ++i)
+        for (HWND c = GetWindow(controls[i], GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            controls.push_back(c);
+    std::vector<std::array<LONG, 6>> layout;
+    for (HWND control : controls) {
+        const HWND parent = control == window ? window : GetParent(control);
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        const std::wstring text = control == window ? L"" : TextOf(control);
+        const WindowDC dc(control);
+        SelectObject(dc.Get(), font);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        RECT placed{}, room{};
+        GetClientRect(parent, &room);
+        if (control == window)
+            placed = room;
+        else
+            GetWindowRect(control, &placed),
+                MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&placed), 2);
+        LOGFONTW logFont{};
+        GetObjectW(font, sizeof logFont, &logFont);
+        layout.push_back({placed.left, placed.top, placed.right - placed.left,
+                          placed.bottom - placed.top, std::abs(logFont.lfHeight),
+                          extent.cx <= placed.right - placed.left && placed.right <= room.right});
+    }
+    return layout;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -287,13 +303,28 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
         accessible->Release();
     }
     frmAbout::Show();
-    for (UINT dpi : {96u, 120u, 144u, 192u})
-        for (HWND window : {form_.Handle(), FindWindowW(L"TalvernAbout", nullptr)}) {
+    for (HWND window : {form_.Handle(), FindWindowW(L"TalvernAbout", nullptr)}) {
+        std::vector<std::array<LONG, 6>> at96;
+        for (UINT dpi : {96u, 120u, 144u, 192u}) {
             RECT suggested{0, 0, 100, 100};
             SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                          reinterpret_cast<LPARAM>(&suggested));
-            EnumChildWindows(window, ExpectTextFits, static_cast<LPARAM>(dpi));
+            const auto layout = Layout(window);
+            if (at96.empty()) at96 = layout;
+            ASSERT_EQ(layout.size(), at96.size());
+            for (size_t c = 0; c < layout.size(); ++c) {
+                EXPECT_TRUE(layout[c][5]) << dpi << " dpi: the text of control " << c << " is cut";
+                for (size_t i = 0; i < 5; ++i) {
+                    // Labels are widened to fit their text, which grows unevenly with the font.
+                    const double scaled = at96[c][i] * dpi / 96.0, widths = i == 2 ? scaled : 0;
+                    EXPECT_TRUE(layout[c][i] >= scaled - 1 - widths / 50 &&
+                                layout[c][i] <= scaled + 1 + widths)
+                        << dpi << " dpi, control " << c << ", measure " << i << ": " << layout[c][i]
+                        << " for " << scaled;
+                }
+            }
         }
+    }
     DestroyWindow(FindWindowW(L"TalvernAbout", nullptr));
 }
 
