@@ -106,7 +106,7 @@ TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTh
     GetTempPathW(MAX_PATH, elsewhere);
     ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, elsewhere,
                                &startup, &started));
-    const HWND main = Shown(L"TalvernMain");
+    const HWND main = Shown(L"TalvernMain", L"Talvern 3.0");
     ASSERT_TRUE(main) << "no main window";
     Click(main, frmMain::cmdAdd);
     HWND path = nullptr;  // made by Add New
@@ -127,7 +127,7 @@ TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTh
                   choose ? (exe.parent_path() / L"chosen.exe").wstring() : L"C:\\typed.exe");
     }
     Click(main, frmMain::cmdAbout);
-    const HWND about = Shown(L"TalvernAbout");
+    const HWND about = Shown(L"TalvernAbout", L"Talvern - About");
     ASSERT_TRUE(about) << "no About window";
     // Owned, it stays out of the taskbar; by a hidden window, not by the main one it outlives.
     EXPECT_TRUE(GetWindow(about, GW_OWNER) && !IsWindowVisible(GetWindow(about, GW_OWNER)));
