@@ -2,7 +2,9 @@
 
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
+#include "registry/clsRegistry.h"
 #include "tests/testing/Keys.h"
+#include "tests/testing/Wait.h"
 #include "ui/Layout.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <dlgs.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -35,6 +38,22 @@ LRESULT CALLBACK Focusing(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_SETFOCUS && !lstrcmpW(kind, L"#32770") && dialog != answered && onDialog)
         onDialog(answered = dialog);
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A dialog still open seconds after it was answered fails the case and is closed.
+VOID CALLBACK Stuck(HWND dialog, UINT, UINT_PTR, DWORD) {
+    ADD_FAILURE() << "a dialog stays open: " << TextOf(GetDlgItem(dialog, 0xFFFF));
+    EndDialog(dialog, IDCANCEL);
+}
+
+// No real registry state makes only the creation of a new verb key's command key fail.
+LONG WINAPI RefuseCommandKey(HKEY root, LPCSTR path, DWORD reserved, LPSTR kind, DWORD options,
+                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key,
+                             LPDWORD disposition) {
+    return std::string_view(path).ends_with("Refused\\command")
+               ? ERROR_ACCESS_DENIED
+               : RegCreateKeyExA(root, path, reserved, kind, options, access, security, key,
+                                 disposition);
 }
 
 // Clicks the button when the dialog has it enabled; a message box ends with any ID it is given.
@@ -92,6 +111,9 @@ class MainWindowTest : public ::testing::Test {
         fs::remove_all(dir_, ignored);
     }
     void Start() { ASSERT_TRUE(form_.Create(SW_SHOWNORMAL)); }
+    std::wstring FileOfLength(size_t length) {
+        return MakeFile(std::wstring(length - dir_.wstring().size() - 1, L'p'), 0);
+    }
     std::wstring MakeFile(const std::wstring& name, DWORD attributes) {
         const std::wstring path = (dir_ / name).wstring();
         CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes,
@@ -122,7 +144,8 @@ class MainWindowTest : public ::testing::Test {
                              : icon == LoadIconW(nullptr, IDI_QUESTION) ? L"? "
                                                                         : L"i ") +
                             TextOf(GetDlgItem(box, 0xFFFF)));
-            Click(box, answer) || Click(box, IDOK);
+            SetTimer(box, 1, Seconds(5), Stuck);
+            if (!Click(box, answer) && !Click(box, IDOK)) Stuck(box, 0, 0, 0);
         };
         for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
             MSG msg{GetFocus(), message, key, LPARAM(message == WM_KEYUP ? 0xC0000001 : 1)};
@@ -188,6 +211,10 @@ TEST_F(MainWindowTest, ListsEachNamedEntryOnceAndSaveWritesTwoKeysAndNothingElse
               (Lines{verb, value(verb, L"My Viewer"), command, value(command, program_ + L" %1")}));
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kShell).size(), before.size() + 4) << "2 keys, 2 values";
     EXPECT_EQ(Shown().at(1), L"My Viewer = " + program_);
+    // The longest name and program path that the list can show whole.
+    const std::wstring name(244, L'n'), longest = FileOfLength(251);
+    EXPECT_TRUE(Save(name, longest).empty());
+    EXPECT_EQ(std::ranges::count(Shown(), name + L" = " + longest), 1);
 }
 
 TEST_F(MainWindowTest, KeyboardAloneAddsSavesAndDeletesWithTheFocusAlwaysReachable) {
@@ -216,6 +243,17 @@ TEST_F(MainWindowTest, KeyboardAloneAddsSavesAndDeletesWithTheFocusAlwaysReachab
         Lines{L"? Are you sure you want to delete the current viewer?\r\rKeyed = " + program_});
     EXPECT_EQ(GetFocus(), Item(F::List1));
     EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT, Verb(L"Keyed")).empty());
+    // Active again, as after a message box: the focus goes back, or to the first stop when that
+    // control went out of reach meanwhile.
+    for (auto [id, reachable, back] :
+         {std::tuple{F::List1, TRUE, F::List1}, {F::cmdAdd, FALSE, F::cmdAbout}}) {
+        SetFocus(Item(id));
+        SendMessageW(form_.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+        SetFocus(nullptr);
+        EnableWindow(Item(id), reachable);
+        SendMessageW(form_.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), back);
+    }
 }
 
 // A refused Save says why and changes nothing; what was typed stays for another try.
@@ -234,8 +272,11 @@ TEST_F(MainWindowTest, SaveRefusesWhatTheListCouldNotShowOrExplorerNotStartOrThe
         {L"x", L"viewer.exe", L"i Not a Valid Program Path!"},
         {L"x", MakeFile(L"hidden.exe", FILE_ATTRIBUTE_HIDDEN), L"i Not a Valid Program Path!"},
         {L"x", (dir_ / L"missing.exe").wstring(), L"i Not a Valid Program Path!"},
+        {L"x", FileOfLength(252), L"i Not a Valid Program Path!"},
         {L"Volatile", program_, L"x The viewer could not be saved.\n\n"},  // and why
+        {L"Refused", program_, L"x The viewer could not be saved.\n\n"},
     };
+    Advapi().CreateKeyEx = RefuseCommandKey;
     fs::current_path(dir_);
     for (const auto& [name, path, message] : cases) {
         SCOPED_TRACE(name.substr(0, 9) + L" / " + path);
@@ -250,6 +291,7 @@ TEST_F(MainWindowTest, SaveRefusesWhatTheListCouldNotShowOrExplorerNotStartOrThe
         EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kShell), before);
     }
     fs::current_path(fs::temp_directory_path());
+    Advapi() = {};
 }
 
 TEST_F(MainWindowTest, DeleteRemovesOnlyTheKeyTheSelectedLineCameFrom) {
