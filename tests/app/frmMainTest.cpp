@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <functional>
 
 namespace {
 
@@ -27,23 +26,33 @@ const std::wstring kShell = L"*\\shell";
 std::wstring Verb(const std::wstring& key) { return kShell + L"\\" + key; }
 std::wstring Command(const std::wstring& key) { return Verb(key) + L"\\command"; }
 
-// What each dialog of this thread gets when its first control takes the focus, set up by then.
-std::function<void(HWND)> onDialog;
+// While a key is handled: each message box shown, as icon mark and text, and its answer.
+Lines* asked = nullptr;
+int reply = IDOK;
 
-LRESULT CALLBACK Focusing(int code, WPARAM wParam, LPARAM lParam) {
-    static HWND answered = nullptr;
-    const HWND dialog = GetAncestor(reinterpret_cast<HWND>(wParam), GA_ROOT);
-    wchar_t kind[8] = {};
-    GetClassNameW(dialog, kind, 8);
-    if (code == HCBT_SETFOCUS && !lstrcmpW(kind, L"#32770") && dialog != answered && onDialog)
-        onDialog(answered = dialog);
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+// A box still open seconds after it was answered, or that cannot be, fails the case and goes.
+VOID CALLBACK Stuck(HWND box, UINT, UINT_PTR, DWORD) {
+    ADD_FAILURE() << "a message box stays open: " << TextOf(GetDlgItem(box, 0xFFFF));
+    EndDialog(box, IDCANCEL);
 }
 
-// A dialog still open seconds after it was answered fails the case and is closed.
-VOID CALLBACK Stuck(HWND dialog, UINT, UINT_PTR, DWORD) {
-    ADD_FAILURE() << "a dialog stays open: " << TextOf(GetDlgItem(dialog, 0xFFFF));
-    EndDialog(dialog, IDCANCEL);
+// Answers each message box when it first gives a control the focus; it is set up by then.
+LRESULT CALLBACK Answering(int code, WPARAM wParam, LPARAM lParam) {
+    static HWND answered = nullptr;
+    const HWND box = GetAncestor(reinterpret_cast<HWND>(wParam), GA_ROOT);
+    if (code == HCBT_SETFOCUS && asked && box != answered && GetDlgItem(box, 0xFFFF)) {
+        const auto icon =
+            reinterpret_cast<HICON>(SendDlgItemMessageW(box, stc1, STM_GETICON, 0, 0));
+        asked->push_back((icon == LoadIconW(nullptr, IDI_ERROR)      ? L"x "
+                          : icon == LoadIconW(nullptr, IDI_QUESTION) ? L"? "
+                                                                     : L"i ") +
+                         TextOf(GetDlgItem(box, 0xFFFF)));
+        SetTimer(answered = box, 1, Seconds(5), Stuck);
+        const int id = GetDlgItem(box, reply) ? reply : IDOK;
+        if (!GetDlgItem(box, id)) Stuck(box, 0, 0, 0);
+        PostMessageW(box, WM_COMMAND, id, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // No real registry state makes only the creation of a new verb key's command key fail.
@@ -54,14 +63,6 @@ LONG WINAPI RefuseCommandKey(HKEY root, LPCSTR path, DWORD reserved, LPSTR kind,
                ? ERROR_ACCESS_DENIED
                : RegCreateKeyExA(root, path, reserved, kind, options, access, security, key,
                                  disposition);
-}
-
-// Clicks the button when the dialog has it enabled; a message box ends with any ID it is given.
-bool Click(HWND dialog, int id) {
-    const HWND button = GetDlgItem(dialog, id);
-    return button && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE) && IsWindowEnabled(button) &&
-           PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                        reinterpret_cast<LPARAM>(button));
 }
 
 // Each control, the client area first: left, top, width and height in its parent, its font's
@@ -99,7 +100,7 @@ std::vector<std::array<LONG, 6>> Layout(HWND window) {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        hook_ = SetWindowsHookExW(WH_CBT, Focusing, nullptr, GetCurrentThreadId());
+        hook_ = SetWindowsHookExW(WH_CBT, Answering, nullptr, GetCurrentThreadId());
         DeleteTree(HKEY_CLASSES_ROOT, kShell);
         fs::create_directories(dir_ / L"folder");
         program_ = MakeFile(L"viewer.exe", FILE_ATTRIBUTE_NORMAL);
@@ -135,18 +136,9 @@ class MainWindowTest : public ::testing::Test {
         return lines;
     }
     // A key handled as the program's loop does; the boxes shown, answered, as icon mark and text.
-    Lines Press(UINT key, int answer = IDOK) {
-        Lines boxes;
-        onDialog = [&](HWND box) {
-            const auto icon =
-                reinterpret_cast<HICON>(SendDlgItemMessageW(box, stc1, STM_GETICON, 0, 0));
-            boxes.push_back((icon == LoadIconW(nullptr, IDI_ERROR)      ? L"x "
-                             : icon == LoadIconW(nullptr, IDI_QUESTION) ? L"? "
-                                                                        : L"i ") +
-                            TextOf(GetDlgItem(box, 0xFFFF)));
-            SetTimer(box, 1, Seconds(5), Stuck);
-            if (!Click(box, answer) && !Click(box, IDOK)) Stuck(box, 0, 0, 0);
-        };
+    Lines Press(UINT key, int answerWith = IDOK) {
+        Lines shown;
+        std::tie(asked, reply) = std::pair(&shown, answerWith);
         for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
             MSG msg{GetFocus(), message, key, LPARAM(message == WM_KEYUP ? 0xC0000001 : 1)};
             do
@@ -154,8 +146,8 @@ class MainWindowTest : public ::testing::Test {
                     (TranslateMessage(&msg), DispatchMessageW(&msg));
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
         }
-        onDialog = nullptr;
-        return boxes;
+        asked = nullptr;
+        return shown;
     }
     // Tab from the focus visits these controls, in this order, and no other.
     void ExpectTabOrder(std::initializer_list<int> ids) {
