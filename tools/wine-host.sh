@@ -35,8 +35,9 @@ make_prefix() {
     flock 9
     if [ ! -f "$WINEPREFIX/.talvern-ready" ]; then
       # Wine stops waiting for the set-up after a few minutes, which an emulated one outlasts:
-      # a server kept alive lets it finish, and the wait is for its own process.
-      wineserver -p 3600
+      # a server kept alive lets it finish, and the wait is for its own process. The server must
+      # not hold our output open: whoever reads it (ctest) would wait for the server's end.
+      wineserver -p 3600 </dev/null >/dev/null 2>&1
       "$WINE" wineboot -i >/dev/null 2>&1
       while pgrep -f 'wineboot\.exe --init' >/dev/null; do sleep 5; done
       cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
