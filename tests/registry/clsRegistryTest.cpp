@@ -8,20 +8,19 @@
 
 using namespace std::string_literals;
 
-// Stands in for a registry call that fails, or throws as the work around it might.
+// Stands in for a call made on an open key: it fails, or throws as the work around it might.
+inline bool throwing = false;
 template <class Function>
 struct Refused;
 template <class... Args>
 struct Refused<LONG(WINAPI*)(Args...)> {
-    static inline bool throws = false;
     static LONG WINAPI Call(Args...) {
-        if (throws) throw std::runtime_error("refused");
-        return ERROR_ACCESS_DENIED;
+        return throwing ? throw std::runtime_error("refused") : ERROR_ACCESS_DENIED;
     }
 };
 template <class Function>
-void Refuse(Function& function, bool throws) {
-    Refused<Function>::throws = throws, function = Refused<Function>::Call;
+void Refuse(Function& function) {
+    function = Refused<Function>::Call;
 }
 
 // A throwaway key per case; seams where RegCloseKey cannot fail, Wine's RegSetValueExA adds NULs
@@ -92,10 +91,10 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustFailsWhenClosingFailsAndClosesOn
             std::tie(closed, closeResult) = std::pair(0, mode == 2 ? ERROR_INVALID_HANDLE : 0);
             auto& api = Advapi();
             api = {}, api.CloseKey = CountedClose;
+            throwing = mode == 4;
             if (mode > 2)
-                Refuse(api.DeleteKey, mode > 3), Refuse(api.DeleteValue, mode > 3),
-                    Refuse(api.EnumKeyEx, mode > 3), Refuse(api.QueryValueEx, mode > 3),
-                    Refuse(api.SetValueEx, mode > 3), Refuse(api.EnumValue, mode > 3);
+                Refuse(api.DeleteKey), Refuse(api.DeleteValue), Refuse(api.EnumKeyEx),
+                    Refuse(api.QueryValueEx), Refuse(api.SetValueEx), Refuse(api.EnumValue);
             const bool result = call();
             if (mode < 3) {
                 EXPECT_EQ(result,
