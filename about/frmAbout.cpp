@@ -224,7 +224,7 @@ frmAbout::UniquePicture frmAbout::LoadLogo() {
     IStream* rawStream = nullptr;
     if (!createStream || !loadPicture || FAILED(createStream(copy.get(), FALSE, &rawStream)))
         return nullptr;
-    const std::unique_ptr<IStream, ReleaseCom> stream(rawStream);
+    const UniqueCom<IStream> stream(rawStream);
     IPicture* picture = nullptr;
     if (FAILED(loadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
                            reinterpret_cast<void**>(&picture))))

@@ -44,10 +44,7 @@ class frmAbout : public Window<frmAbout> {
         bool initialized_ = false;
     };
 
-    struct ReleaseCom {
-        void operator()(IUnknown* object) const noexcept { object->Release(); }
-    };
-    using UniquePicture = std::unique_ptr<IPicture, ReleaseCom>;
+    using UniquePicture = UniqueCom<IPicture>;
 
     // The logo from the program's resources; nullptr when it cannot be read.
     static UniquePicture LoadLogo();
