@@ -1,6 +1,7 @@
 #include "about/frmAbout.h"
 
 #include "AppInfo.h"
+#include "ui/Contrast.h"
 #include "ui/Layout.h"
 #include "registry/Ansi.h"
 #include "ui/SystemFunction.h"
@@ -30,6 +31,8 @@ const wchar_t kFontFace[] = L"Times New Roman";
 constexpr int kNamePoints = 1575;  // hundredths of a point
 constexpr int kVersionPoints = 975;
 
+// Each look's colour; under High Contrast the hyperlink colour and the selection colour take
+// their places.
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
 constexpr COLORREF kHighlightColor = RGB(128, 0, 0);
 
@@ -132,6 +135,10 @@ LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_DPICHANGED:
             return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            RepaintWhole(hwnd_);
+            return 0;
         case WM_NCDESTROY:
             if (open_ == this) {
                 open_ = nullptr;
@@ -199,7 +206,8 @@ LRESULT frmAbout::OnColorStatic(HDC dc, HWND control) {
     const int index = LabelIndex(control);
     COLORREF text = GetSysColor(COLOR_BTNTEXT);
     if (index >= kFirstLink)
-        text = LookOf(index) == Look::Highlighted ? kHighlightColor : kLinkColor;
+        text = LookOf(index) == Look::Highlighted ? ColorFor(kHighlightColor, COLOR_HIGHLIGHT)
+                                                  : ColorFor(kLinkColor, COLOR_HOTLIGHT);
     SetTextColor(dc, text);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
