@@ -6,8 +6,10 @@
 #include "registry/Ansi.h"
 #include "ui/SystemFunction.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -44,8 +46,8 @@ constexpr std::array<ControlSpec, 6> kControls{{
     {A::lblMessage0, K::Label,   0, nullptr, 1560,  240, 3135,  375, 1, 0},
     {A::lblMessage1, K::Label,   0, nullptr, 1560,  600, 3135,  255, 2, 0},
     {A::lblMessage2, K::Label,   0, nullptr, 1560,  960, 3135,  255, 3, 0},
-    {A::lblMessage3, K::Label,   0, nullptr, 1560, 1320, 3135,  255, 4, 0},
-    {A::lblMessage4, K::Label,   0, nullptr, 1560, 1560, 3135,  255, 5, 0},
+    {A::lblMessage3, K::Label,   0, nullptr, 1560, 1320, 3135,  255, 4, WS_TABSTOP},
+    {A::lblMessage4, K::Label,   0, nullptr, 1560, 1560, 3135,  255, 5, WS_TABSTOP},
 }};
 // clang-format on
 
@@ -111,6 +113,8 @@ LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             CreateControls(hwnd_, kControls);
+            for (int index = kFirstLink; index < kLabelCount; ++index)
+                SetWindowSubclass(Label(index), LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
             logo_ = LoadLogo();
             Form_Load();
             // Sized first: labels are fitted within the client area.
@@ -181,12 +185,82 @@ void frmAbout::lblMessage_Click(int index) {
 }
 
 void frmAbout::lblMessage_MouseMove(int index) {
-    if (index < kFirstLink) return;
-    SetLook(index == 3 ? 4 : 3, Look::Normal);
-    SetLook(index, Look::Highlighted);
+    if (index >= kFirstLink) Highlight(index);
+}
+
+// Only links take the focus, from the keyboard: the focused one looks as if the mouse were on
+// it, and shows the focus rectangle.
+void frmAbout::lblMessage_GotFocus(int index) {
+    Highlight(index);
+    InvalidateRect(Label(index), nullptr, TRUE);
+}
+
+void frmAbout::lblMessage_LostFocus(int index) { InvalidateRect(Label(index), nullptr, TRUE); }
+
+void frmAbout::lblMessage_KeyDown(int index, WPARAM key) {
+    if (key == VK_RETURN || key == VK_SPACE) lblMessage_Click(index);
+}
+
+LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR self) noexcept {
+    try {
+        return reinterpret_cast<frmAbout*>(self)->HandleLinkMessage(link, message, wParam, lParam);
+    } catch (...) {
+        return DefSubclassProc(link, message, wParam, lParam);
+    }
+}
+
+// A key may close the window and delete this object: nothing is touched after it.
+LRESULT frmAbout::HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int index = LabelIndex(link);
+    switch (message) {
+        case WM_GETDLGCODE:
+            // Enter comes to the link rather than to the window as IDOK.
+            return DefSubclassProc(link, message, wParam, lParam) |
+                   (wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0);
+        case WM_KEYDOWN:
+            lblMessage_KeyDown(index, wParam);
+            return 0;
+        case WM_SETFOCUS:
+            lblMessage_GotFocus(index);
+            break;
+        case WM_KILLFOCUS:
+            lblMessage_LostFocus(index);
+            break;
+        case WM_PAINT:
+            PaintLink(link, wParam);
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(link, LinkProc, 0);
+            break;
+    }
+    return DefSubclassProc(link, message, wParam, lParam);
+}
+
+// The label paints its text; the focus rectangle goes round it afterwards. Painted whole, the
+// label has a fresh background for the rectangle, which is drawn by inverting.
+void frmAbout::PaintLink(HWND link, WPARAM paintDc) {
+    const bool focused = GetFocus() == link;
+    if (focused) InvalidateRect(link, nullptr, FALSE);
+    DefSubclassProc(link, WM_PAINT, paintDc, 0);
+    if (!focused) return;
+    const WindowDC dc(link);
+    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(link, WM_GETFONT, 0, 0)));
+    const std::wstring text = TextOf(link);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    RECT box{};
+    GetClientRect(link, &box);
+    box.right = std::min(box.right, extent.cx + 1);
+    DrawFocusRect(dc.Get(), &box);
 }
 
 void frmAbout::OnCommand(int id, int notification) {
+    // Esc: the message loop's IsDialogMessageW asks for IDCANCEL.
+    if (id == IDCANCEL) {
+        SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+        return;
+    }
     const int index = id - lblMessage0;
     if (notification == STN_CLICKED && index >= 0 && index < kLabelCount) lblMessage_Click(index);
 }
@@ -269,6 +343,11 @@ void frmAbout::ApplyDpi(UINT dpi) {
     font_ = std::move(font);
     nameFont_ = std::move(nameFont);
     versionFont_ = std::move(versionFont);
+}
+
+void frmAbout::Highlight(int index) {
+    SetLook(index == 3 ? 4 : 3, Look::Normal);
+    SetLook(index, Look::Highlighted);
 }
 
 // The colour shows when the label is redrawn; the pointer, the next time it is set over the

@@ -56,12 +56,22 @@ class frmAbout : public Window<frmAbout> {
     void lblMessage_Click(int index);
     void lblMessage_MouseMove(int index);
 
+    void lblMessage_GotFocus(int index);
+    void lblMessage_LostFocus(int index);
+    void lblMessage_KeyDown(int index, WPARAM key);
+
+    // The links' own window procedure, before the label's: the keyboard and the focus.
+    static LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR self) noexcept;
+    LRESULT HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintLink(HWND link, WPARAM paintDc);
     void OnCommand(int id, int notification);
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnColorStatic(HDC dc, HWND control);
     void DrawLogo(const DRAWITEMSTRUCT& item);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
+    void Highlight(int index);
     void SetLook(int index, Look look);
     Look& LookOf(int index);
     HWND Label(int index) const;
