@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "ui/Contrast.h"
 #include "ui/Layout.h"
+#include "ui/LinkAccessible.h"
 #include "registry/Ansi.h"
 #include "ui/SystemFunction.h"
 
@@ -230,6 +231,9 @@ LRESULT frmAbout::HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPAR
         case WM_PAINT:
             PaintLink(link, wParam);
             return 0;
+        case WM_GETOBJECT:
+            if (const LRESULT object = AnswerAsLink(link, wParam, lParam)) return object;
+            break;
         case WM_NCDESTROY:
             RemoveWindowSubclass(link, LinkProc, 0);
             break;

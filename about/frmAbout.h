@@ -60,7 +60,8 @@ class frmAbout : public Window<frmAbout> {
     void lblMessage_LostFocus(int index);
     void lblMessage_KeyDown(int index, WPARAM key);
 
-    // The links' own window procedure, before the label's: the keyboard and the focus.
+    // The links' own window procedure, before the label's: the keyboard, the focus and screen
+    // readers.
     static LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR, DWORD_PTR self) noexcept;
     LRESULT HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPARAM lParam);
