@@ -1,12 +1,16 @@
 #include "about/frmAbout.h"
 
 #include "AppInfo.h"
+#include "ui/Contrast.h"
 #include "ui/Layout.h"
+#include "ui/LinkAccessible.h"
 #include "registry/Ansi.h"
 #include "ui/SystemFunction.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -30,6 +34,8 @@ const wchar_t kFontFace[] = L"Times New Roman";
 constexpr int kNamePoints = 1575;  // hundredths of a point
 constexpr int kVersionPoints = 975;
 
+// Each look's colour; under High Contrast the hyperlink colour and the selection colour take
+// their places.
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
 constexpr COLORREF kHighlightColor = RGB(128, 0, 0);
 
@@ -41,8 +47,8 @@ constexpr std::array<ControlSpec, 6> kControls{{
     {A::lblMessage0, K::Label,   0, nullptr, 1560,  240, 3135,  375, 1, 0},
     {A::lblMessage1, K::Label,   0, nullptr, 1560,  600, 3135,  255, 2, 0},
     {A::lblMessage2, K::Label,   0, nullptr, 1560,  960, 3135,  255, 3, 0},
-    {A::lblMessage3, K::Label,   0, nullptr, 1560, 1320, 3135,  255, 4, 0},
-    {A::lblMessage4, K::Label,   0, nullptr, 1560, 1560, 3135,  255, 5, 0},
+    {A::lblMessage3, K::Label,   0, nullptr, 1560, 1320, 3135,  255, 4, WS_TABSTOP},
+    {A::lblMessage4, K::Label,   0, nullptr, 1560, 1560, 3135,  255, 5, WS_TABSTOP},
 }};
 // clang-format on
 
@@ -108,6 +114,8 @@ LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             CreateControls(hwnd_, kControls);
+            for (int index = kFirstLink; index < kLabelCount; ++index)
+                SetWindowSubclass(Label(index), LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
             logo_ = LoadLogo();
             Form_Load();
             // Sized first: labels are fitted within the client area.
@@ -132,6 +140,10 @@ LRESULT frmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_DPICHANGED:
             return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            RepaintWhole(hwnd_);
+            return 0;
         case WM_NCDESTROY:
             if (open_ == this) {
                 open_ = nullptr;
@@ -174,12 +186,85 @@ void frmAbout::lblMessage_Click(int index) {
 }
 
 void frmAbout::lblMessage_MouseMove(int index) {
-    if (index < kFirstLink) return;
-    SetLook(index == 3 ? 4 : 3, Look::Normal);
-    SetLook(index, Look::Highlighted);
+    if (index >= kFirstLink) Highlight(index);
+}
+
+// Only links take the focus, from the keyboard: the focused one looks as if the mouse were on
+// it, and shows the focus rectangle.
+void frmAbout::lblMessage_GotFocus(int index) {
+    Highlight(index);
+    InvalidateRect(Label(index), nullptr, TRUE);
+}
+
+void frmAbout::lblMessage_LostFocus(int index) { InvalidateRect(Label(index), nullptr, TRUE); }
+
+void frmAbout::lblMessage_KeyDown(int index, WPARAM key) {
+    if (key == VK_RETURN || key == VK_SPACE) lblMessage_Click(index);
+}
+
+LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR self) noexcept {
+    try {
+        return reinterpret_cast<frmAbout*>(self)->HandleLinkMessage(link, message, wParam, lParam);
+    } catch (...) {
+        return DefSubclassProc(link, message, wParam, lParam);
+    }
+}
+
+// A key may close the window and delete this object: nothing is touched after it.
+LRESULT frmAbout::HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int index = LabelIndex(link);
+    switch (message) {
+        case WM_GETDLGCODE:
+            // Enter comes to the link rather than to the window as IDOK.
+            return DefSubclassProc(link, message, wParam, lParam) |
+                   (wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0);
+        case WM_KEYDOWN:
+            lblMessage_KeyDown(index, wParam);
+            return 0;
+        case WM_SETFOCUS:
+            lblMessage_GotFocus(index);
+            break;
+        case WM_KILLFOCUS:
+            lblMessage_LostFocus(index);
+            break;
+        case WM_PAINT:
+            PaintLink(link, wParam);
+            return 0;
+        case WM_GETOBJECT:
+            if (const LRESULT object = AnswerAsLink(link, wParam, lParam)) return object;
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(link, LinkProc, 0);
+            break;
+    }
+    return DefSubclassProc(link, message, wParam, lParam);
+}
+
+// The label paints its text; the focus rectangle goes round it afterwards. Painted whole, the
+// label has a fresh background for the rectangle, which is drawn by inverting.
+void frmAbout::PaintLink(HWND link, WPARAM paintDc) {
+    const bool focused = GetFocus() == link;
+    if (focused) InvalidateRect(link, nullptr, FALSE);
+    DefSubclassProc(link, WM_PAINT, paintDc, 0);
+    if (!focused) return;
+    const WindowDC dc(link);
+    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(link, WM_GETFONT, 0, 0)));
+    const std::wstring text = TextOf(link);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    RECT box{};
+    GetClientRect(link, &box);
+    box.right = std::min(box.right, extent.cx + 1);
+    DrawFocusRect(dc.Get(), &box);
 }
 
 void frmAbout::OnCommand(int id, int notification) {
+    // Esc: the message loop's IsDialogMessageW asks for IDCANCEL.
+    if (id == IDCANCEL) {
+        SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+        return;
+    }
     const int index = id - lblMessage0;
     if (notification == STN_CLICKED && index >= 0 && index < kLabelCount) lblMessage_Click(index);
 }
@@ -199,7 +284,8 @@ LRESULT frmAbout::OnColorStatic(HDC dc, HWND control) {
     const int index = LabelIndex(control);
     COLORREF text = GetSysColor(COLOR_BTNTEXT);
     if (index >= kFirstLink)
-        text = LookOf(index) == Look::Highlighted ? kHighlightColor : kLinkColor;
+        text = LookOf(index) == Look::Highlighted ? ColorFor(kHighlightColor, COLOR_HIGHLIGHT)
+                                                  : ColorFor(kLinkColor, COLOR_HOTLIGHT);
     SetTextColor(dc, text);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -224,7 +310,7 @@ frmAbout::UniquePicture frmAbout::LoadLogo() {
     IStream* rawStream = nullptr;
     if (!createStream || !loadPicture || FAILED(createStream(copy.get(), FALSE, &rawStream)))
         return nullptr;
-    const std::unique_ptr<IStream, ReleaseCom> stream(rawStream);
+    const UniqueCom<IStream> stream(rawStream);
     IPicture* picture = nullptr;
     if (FAILED(loadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
                            reinterpret_cast<void**>(&picture))))
@@ -261,6 +347,11 @@ void frmAbout::ApplyDpi(UINT dpi) {
     font_ = std::move(font);
     nameFont_ = std::move(nameFont);
     versionFont_ = std::move(versionFont);
+}
+
+void frmAbout::Highlight(int index) {
+    SetLook(index == 3 ? 4 : 3, Look::Normal);
+    SetLook(index, Look::Highlighted);
 }
 
 // The colour shows when the label is redrawn; the pointer, the next time it is set over the

@@ -44,10 +44,7 @@ class frmAbout : public Window<frmAbout> {
         bool initialized_ = false;
     };
 
-    struct ReleaseCom {
-        void operator()(IUnknown* object) const noexcept { object->Release(); }
-    };
-    using UniquePicture = std::unique_ptr<IPicture, ReleaseCom>;
+    using UniquePicture = UniqueCom<IPicture>;
 
     // The logo from the program's resources; nullptr when it cannot be read.
     static UniquePicture LoadLogo();
@@ -59,12 +56,23 @@ class frmAbout : public Window<frmAbout> {
     void lblMessage_Click(int index);
     void lblMessage_MouseMove(int index);
 
+    void lblMessage_GotFocus(int index);
+    void lblMessage_LostFocus(int index);
+    void lblMessage_KeyDown(int index, WPARAM key);
+
+    // The links' own window procedure, before the label's: the keyboard, the focus and screen
+    // readers.
+    static LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR self) noexcept;
+    LRESULT HandleLinkMessage(HWND link, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintLink(HWND link, WPARAM paintDc);
     void OnCommand(int id, int notification);
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnColorStatic(HDC dc, HWND control);
     void DrawLogo(const DRAWITEMSTRUCT& item);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
+    void Highlight(int index);
     void SetLook(int index, Look look);
     Look& LookOf(int index);
     HWND Label(int index) const;

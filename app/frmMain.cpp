@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "about/frmAbout.h"
+#include "ui/Contrast.h"
 #include "ui/Layout.h"
 #include "app/basFile.h"
 #include "app/basMain.h"
@@ -159,18 +160,14 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN: {
-            const auto dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, RGB(0, 0, 0));
-            SetBkColor(dc, kBackground);
-            return reinterpret_cast<LRESULT>(background_.get());
-        }
-        case WM_ERASEBKGND: {
-            RECT rect;
-            GetClientRect(hwnd_, &rect);
-            FillRect(reinterpret_cast<HDC>(wParam), &rect, background_.get());
-            return 1;
-        }
+        case WM_CTLCOLORBTN:
+            return OnColorStatic(reinterpret_cast<HDC>(wParam));
+        case WM_ERASEBKGND:
+            return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            RepaintWhole(hwnd_);
+            return 0;
         case WM_ACTIVATE:
             OnActivate(LOWORD(wParam) != WA_INACTIVE);
             return 0;
@@ -209,6 +206,23 @@ void frmMain::OnCommand(int id, int notification) {
             cmdAbout_Click();
             break;
     }
+}
+
+LRESULT frmMain::OnColorStatic(HDC dc) {
+    SetTextColor(dc, ColorFor(RGB(0, 0, 0), COLOR_BTNTEXT));
+    SetBkColor(dc, ColorFor(kBackground, COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(Background());
+}
+
+LRESULT frmMain::OnEraseBackground(HDC dc) {
+    RECT rect;
+    GetClientRect(hwnd_, &rect);
+    FillRect(dc, &rect, Background());
+    return 1;
+}
+
+HBRUSH frmMain::Background() const {
+    return highContrastOn() ? GetSysColorBrush(COLOR_BTNFACE) : background_.get();
 }
 
 // The control that had the focus gets it back when the window is active again, as after a

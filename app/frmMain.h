@@ -50,6 +50,10 @@ class frmMain : public Window<frmMain> {
     void cmdAbout_Click();
 
     void OnCommand(int id, int notification);
+    LRESULT OnColorStatic(HDC dc);
+    LRESULT OnEraseBackground(HDC dc);
+    // The window's and its panels' background.
+    HBRUSH Background() const;
     void OnActivate(bool active);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);

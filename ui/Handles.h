@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <memory>
 #include <type_traits>
@@ -11,6 +12,14 @@ struct GdiObjectDelete {
 
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete>;
 using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDelete>;
+
+struct ComRelease {
+    void operator()(IUnknown* object) const noexcept { object->Release(); }
+};
+
+// A COM interface pointer that holds one reference.
+template <class Interface>
+using UniqueCom = std::unique_ptr<Interface, ComRelease>;
 
 // A window's device context, released when this goes away.
 class WindowDC {
