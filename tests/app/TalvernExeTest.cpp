@@ -68,18 +68,17 @@ TEST(TalvernExe, IsAGuiWithAslrDepImportsSystem32ProvidesAndAsksForAnAdministrat
 }
 
 // The shown top-level window of that class and title, once it is there (a few seconds at most).
-HWND Shown(const wchar_t* className, const wchar_t* title = nullptr) {
+HWND Shown(const wchar_t* className, const wchar_t* title) {
     HWND window = nullptr;
-    return WaitUntil([&] { return IsWindowVisible(window = FindWindowW(className, title)); }, 5)
-               ? window
-               : nullptr;
+    WaitUntil([&] { return IsWindowVisible(window = FindWindowW(className, title)); }, 5);
+    return window;
 }
 
 bool Gone(HWND window) {
     return WaitUntil([&] { return !IsWindow(window); }, 5);
 }
 
-void Click(HWND window, int id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+void Click(HWND window, int id) { PostMessageW(window, WM_COMMAND, id, 0); }
 
 // Ends the program when the case did not: a failed step must not leave it running.
 struct Started : PROCESS_INFORMATION {
@@ -93,8 +92,7 @@ struct Started : PROCESS_INFORMATION {
 // A control's text, read across the process boundary.
 std::wstring TextOf(HWND control) {
     wchar_t text[MAX_PATH] = {};
-    SendMessageW(control, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-    return text;
+    return SendMessageW(control, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text)), text;
 }
 
 TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTheLast) {

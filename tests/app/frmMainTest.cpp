@@ -41,8 +41,7 @@ LRESULT CALLBACK Answering(int code, WPARAM wParam, LPARAM lParam) {
     static HWND answered = nullptr;
     const HWND box = GetAncestor(reinterpret_cast<HWND>(wParam), GA_ROOT);
     if (code == HCBT_SETFOCUS && asked && box != answered && GetDlgItem(box, 0xFFFF)) {
-        const auto icon =
-            reinterpret_cast<HICON>(SendDlgItemMessageW(box, stc1, STM_GETICON, 0, 0));
+        const auto icon = HICON(SendDlgItemMessageW(box, stc1, STM_GETICON, 0, 0));
         asked->push_back((icon == LoadIconW(nullptr, IDI_ERROR)      ? L"x "
                           : icon == LoadIconW(nullptr, IDI_QUESTION) ? L"? "
                                                                      : L"i ") +
@@ -75,19 +74,17 @@ std::vector<std::array<LONG, 6>> Layout(HWND window) {
     std::vector<std::array<LONG, 6>> layout;
     for (HWND control : controls) {
         const HWND parent = control == window ? window : GetParent(control);
-        const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-        const std::wstring text = control == window ? L"" : TextOf(control);
-        const WindowDC dc(control);
-        SelectObject(dc.Get(), font);
-        SIZE extent{};
-        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
         RECT placed{}, room{};
         GetClientRect(parent, &room);
-        if (control == window)
-            placed = room;
-        else
-            GetWindowRect(control, &placed),
-                MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&placed), 2);
+        GetWindowRect(control, &placed);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&placed), 2);
+        if (control == window) placed = room;
+        const auto font = HGDIOBJ(SendMessageW(control, WM_GETFONT, 0, 0));
+        const WindowDC dc(control);
+        SelectObject(dc.Get(), font);
+        const std::wstring text = TextOf(control);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
         LOGFONTW logFont{};
         GetObjectW(font, sizeof logFont, &logFont);
         layout.push_back({placed.left, placed.top, placed.right - placed.left,
@@ -128,10 +125,8 @@ class MainWindowTest : public ::testing::Test {
     HWND Item(int id) const { return FindControl(form_.Handle(), id); }
     Lines Shown() const {
         Lines lines;
-        wchar_t line[1024];
-        for (WPARAM i = 0;
-             SendMessageW(Item(F::List1), LB_GETTEXT, i, reinterpret_cast<LPARAM>(line)) != LB_ERR;
-             ++i)
+        for (wchar_t line[1024]; SendMessageW(Item(F::List1), LB_GETTEXT, lines.size(),
+                                              reinterpret_cast<LPARAM>(line)) != LB_ERR;)
             lines.emplace_back(line);
         return lines;
     }
@@ -325,16 +320,12 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
     SendMessageW(Item(F::cmdAdd), BM_CLICK, 0, 0);  // the edit panel is made on first use
     for (const auto& [box, label] : {std::pair{F::txtName, L"Enter the Viewer Name:"},
                                      {F::txtFilePath, L"Enter the Program Path and Name:"}}) {
-        IAccessible* accessible = nullptr;
+        IAccessible* object = nullptr;
         BSTR name = nullptr;
-        ASSERT_EQ(AccessibleObjectFromWindow(Item(box), static_cast<DWORD>(OBJID_CLIENT),
-                                             __uuidof(IAccessible),
-                                             reinterpret_cast<void**>(&accessible)),
-                  S_OK);
-        accessible->get_accName(VARIANT{VT_I4}, &name);
+        ASSERT_EQ(AccessibleObjectFromWindow(Item(box), OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
+        object->get_accName(VARIANT{VT_I4}, &name);
         EXPECT_EQ(std::wstring(name ? name : L""), label);
-        SysFreeString(name);
-        accessible->Release();
+        SysFreeString(name), object->Release();
     }
     frmAbout::Show();
     for (HWND window : {form_.Handle(), FindWindowW(L"TalvernAbout", nullptr)}) {
