@@ -116,9 +116,6 @@ TEST(About, OpensOnceAndALinkClickedKeyedOrActedOnByAScreenReaderClosesItAndGoes
                                      {kMail, "mailto:support@talvern.example"}}) {
             const HWND about = Open(), label = GetDlgItem(about, link);
             EXPECT_EQ(Open(), about) << "a second press opened another";
-            wchar_t shown[2][16] = {};  // the product and its version, from the build
-            for (int i : {0, 1}) GetDlgItemTextW(about, A::lblMessage0 + i, shown[i], 16);
-            EXPECT_EQ(std::wstring(shown[0]) + shown[1], L"Talvern v3.0.0");
             IAccessible* object = nullptr;
             ASSERT_EQ(AccessibleObjectFromWindow(label, OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
             VARIANT self{VT_I4}, role{};
