@@ -112,12 +112,12 @@ TEST_F(Registry, EveryMemberFallsBackWhereItMustFailsWhenClosingFailsAndClosesOn
 // Wine's code page 1252 holds € but Latin-1 does not, so a byte-for-byte widening shows.
 TEST_F(Registry, WritingEndsStringsWithOneNulNeedsTheKeyAndKeepsTextBeyondAscii) {
     const std::wstring text = L"Caf\u00e9 \u20ac";
-    const std::tuple<RegData, DWORD, std::string> rows[] = {
-        {L"abc", REG_BINARY, "abc"},
-        {12, REG_DWORD, "12"},
-        {text, REG_EXPAND_SZ, "Caf\xE9 \x80\0"s},
-        {text, REG_MULTI_SZ, "Caf\xE9 \x80\0"s},
-        {text, REG_SZ, "Caf\xE9 \x80\0"s}};
+    const std::string ansi = "Caf\xE9 \x80\0"s;
+    const std::tuple<RegData, DWORD, std::string> rows[] = {{L"abc", REG_BINARY, "abc"},
+                                                            {12, REG_DWORD, "12"},
+                                                            {text, REG_EXPAND_SZ, ansi},
+                                                            {text, REG_MULTI_SZ, ansi},
+                                                            {text, REG_SZ, ansi}};
     for (const auto& [data, type, bytes] : rows) {
         EXPECT_EQ(reg.setValue(kRoot, Path(), text, data, type), VARIANT_TRUE);
         EXPECT_EQ(set, std::pair(type, bytes));
@@ -127,29 +127,22 @@ TEST_F(Registry, WritingEndsStringsWithOneNulNeedsTheKeyAndKeepsTextBeyondAscii)
     EXPECT_EQ(reg.setValue(kRoot, Path(L"new"), L"v", L"x", REG_SZ), VARIANT_FALSE);
     EXPECT_TRUE(Snapshot(kRoot, Path(L"new")).empty());
     CreateKey(kRoot, Path(L"volatile"), REG_OPTION_VOLATILE);
-    EXPECT_EQ(reg.createKey(kRoot, Path(L"a\\b\\c")), VARIANT_TRUE);
     EXPECT_EQ(reg.createKey(kRoot, Path(L"volatile\\child")), VARIANT_FALSE);
     EXPECT_EQ(reg.LastError(), ERROR_CHILD_MUST_BE_VOLATILE);
-    EXPECT_EQ(reg.deleteKey(kRoot, Path(L"a\\b")), VARIANT_FALSE);
-    EXPECT_EQ(reg.deleteKey(kRoot, Path(L"a\\b\\c")), VARIANT_TRUE);
-    EXPECT_EQ(Snapshot(kRoot, Path(L"a")), (std::vector{Path(L"a"), Path(L"a\\b")}));
 }
 
 // The buffers hold 255 bytes, 254 characters and a NUL; the registry lists names in order.
 TEST_F(Registry, ReadingTakesWhatFitsOnceInTheRegistrysOrderAndAnswersForWhatItNames) {
     const std::wstring x254(254, L'x'), n254(254, L'n'), n255(255, L'n');
-    const std::tuple<std::wstring, std::vector<BYTE>, std::wstring> strings[] = {
-        {L"c", WideBytes(x254 + L"c"), L""}, {L"f", WideBytes(x254), x254}};
-    for (const auto& [name, bytes, text] : strings) {
-        SetRaw(kRoot, Path(), name, REG_SZ, bytes);
-        EXPECT_EQ(reg.getValue(kRoot, Path(), name), text);
-    }
     for (const auto& name : {n254, n255}) SetString(kRoot, Path(), name, L"n");
+    SetString(kRoot, Path(), L"c", x254 + L"c");
+    SetString(kRoot, Path(), L"f", x254);
     SetRaw(kRoot, Path(), L"d", REG_DWORD, {0x01, 0x02, 0x03, 0x84});
     SetRaw(kRoot, Path(), L"b", REG_BINARY, {0x0A, 0xFF, 0x00});
     SetRaw(kRoot, Path(), L"t", REG_SZ, {'a', 0, 'b', 0, 'c', 0});  // stored without its NUL
-    EXPECT_EQ(reg.getValue(kRoot, Path(), L"missing"), L"");
-    EXPECT_EQ(reg.getValue(kRoot, Path(), L"t"), L"abc");
+    for (const auto& [name, text] :
+         {std::pair{L"c", L""s}, {L"f", x254}, {L"missing", L""}, {L"t", L"abc"}})
+        EXPECT_EQ(reg.getValue(kRoot, Path(), name), text);
     EXPECT_EQ(Listed(reg, kRoot, Path()),
               L"-1 b=0AFF00 d=2214789633 f=" + x254 + L" " + n254 + L"=n t=abc 5");
     for (const auto& name : {L"m"s, n255, n254, L"z"s}) CreateKey(kRoot, Path(name));
