@@ -25,6 +25,15 @@ else
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Whether Wine is still setting up $WINEPREFIX (another prefix's set-up may run beside it).
+booting() {
+  local p
+  for p in $(pgrep -f 'wineboot\.exe --init'); do
+    grep -qxz "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null && return 0
+  done
+  return 1
+}
+
 # Makes the prefix $WINEPREFIX once: Wine's own fonts copied in (Debian's Wine does not find them
 # by itself, and without Marlett caption buttons draw as letters), then each "KEY|VALUE|DATA"
 # argument added to the registry.
@@ -39,7 +48,7 @@ make_prefix() {
       # not hold our output open: whoever reads it (ctest) would wait for the server's end.
       wineserver -p 3600 </dev/null >/dev/null 2>&1
       "$WINE" wineboot -i >/dev/null 2>&1 || true  # gives up waiting first when emulated
-      while pgrep -f 'wineboot\.exe --init' >/dev/null; do sleep 5; done
+      while booting; do sleep 5; done
       cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
       for setting in "$@"; do
         IFS="|" read -r key value data <<<"$setting"
