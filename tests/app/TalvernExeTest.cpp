@@ -74,10 +74,18 @@ struct Started : PROCESS_INFORMATION {
     }
 };
 
+// A message to a window of the program: one that hangs fails the case instead of stalling it.
+void Send(HWND window, UINT message, WPARAM wParam, const void* data) {
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(data),
+                                    SMTO_NORMAL, Seconds(5), &result))
+        << "no answer to message " << message;
+}
+
 // A control's text, read across the process boundary.
 std::wstring TextOf(HWND control) {
     wchar_t text[MAX_PATH] = {};
-    return SendMessageW(control, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text)), text;
+    return Send(control, WM_GETTEXT, MAX_PATH, text), text;
 }
 
 TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTheLast) {
@@ -96,14 +104,14 @@ TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTh
     ASSERT_TRUE(WaitUntil(
         [&] { return path = GetDlgItem(GetDlgItem(main, frmMain::Frame2), frmMain::txtFilePath); },
         5));
-    SendMessageW(path, WM_SETTEXT, 0, LPARAM(L"C:\\typed.exe"));
+    Send(path, WM_SETTEXT, 0, L"C:\\typed.exe");
     for (bool choose : {false, true}) {
         Click(main, frmMain::cmdBrowse);
         const HWND dialog = Shown(L"#32770", L"Select the Executable");
         ASSERT_TRUE(dialog) << "no Open dialog";
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), main);
         // Cancel keeps what was typed; a bare name is taken from the folder the dialog shows.
-        if (choose) SendDlgItemMessageW(dialog, cmb13, WM_SETTEXT, 0, LPARAM(L"chosen.exe"));
+        if (choose) Send(GetDlgItem(dialog, cmb13), WM_SETTEXT, 0, L"chosen.exe");
         Click(dialog, choose ? IDOK : IDCANCEL);
         ASSERT_TRUE(Gone(dialog)) << "the dialog stays";
         EXPECT_EQ(TextOf(path),
