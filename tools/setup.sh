@@ -18,11 +18,14 @@ emulation_ready() {
   cmp -s /usr/lib/wine/wine "$emulated/wine-i386" && cmp -s tools/wine-emulated.sh "$emulated/wine" &&
     [ -e "$emulated/wineserver" ]
 }
-[ ${#missing[@]} -eq 0 ] && emulation_ready && exit 0
+# Debian 12's own qemu-user (7.2) spends about a minute of CPU starting each 32-bit Wine process;
+# the one its backports carry (10) starts them at once.
+qemu_ready() { qemu-i386 --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; }
+[ ${#missing[@]} -eq 0 ] && emulation_ready && qemu_ready && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
   if [ ${#missing[@]} -eq 0 ]; then
-    echo "setup: $emulated is not up to date (run this as root): no emulated 32-bit Wine" >&2
+    echo "setup: $emulated or qemu-user is not up to date (run this as root): emulation is slow or missing" >&2
     exit 0
   fi
   echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
@@ -33,6 +36,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if ! qemu_ready && grep -q '^VERSION_CODENAME=bookworm' /etc/os-release; then
+  # Backports from the mirror the system already uses; apt takes from them only what is asked.
+  mirror=$(apt-cache policy | awk '$3 == "bookworm/main" {print $2; exit}')
+  echo "deb $mirror bookworm-backports main" >/etc/apt/sources.list.d/talvern-backports.list
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null
 fi
 mkdir -p "$emulated"
 install -m 755 /usr/lib/wine/wine "$emulated/wine-i386"
