@@ -248,11 +248,8 @@ void frmAbout::PaintLink(HWND link, WPARAM paintDc) {
     if (focused) InvalidateRect(link, nullptr, FALSE);
     DefSubclassProc(link, WM_PAINT, paintDc, 0);
     if (!focused) return;
+    const SIZE extent = TextExtent(link, TextOf(link));
     const WindowDC dc(link);
-    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(link, WM_GETFONT, 0, 0)));
-    const std::wstring text = TextOf(link);
-    SIZE extent{};
-    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     RECT box{};
     GetClientRect(link, &box);
     box.right = std::min(box.right, extent.cx + 1);

@@ -1,7 +1,7 @@
 #include "app/basMain.h"
 
 #include "AppInfo.h"
-#include "ui/Handles.h"
+#include "ui/Layout.h"
 #include "app/basFile.h"
 #include "registry/clsRegistry.h"
 
@@ -17,10 +17,7 @@ std::wstring Widen(const char* text) { return {text, text + strlen(text)}; }
 // Lets the list scroll sideways to the end of its longest line; measuring that one line
 // stands in for measuring thousands.
 void ScrollToWidestLine(HWND list, const std::wstring& line) {
-    const WindowDC dc(list);
-    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &size);
+    const SIZE size = TextExtent(list, line);
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 2 * size.cy / 3), 0);
 }
 

@@ -129,6 +129,14 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
+SIZE TextExtent(HWND control, const std::wstring& text) {
+    const WindowDC dc(control);
+    SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font) {
     for (const auto& control : controls) {
         const HWND hwnd = FindControl(window, control.id);
@@ -146,11 +154,7 @@ void FitLabels(HWND window, std::span<const ControlSpec> controls, UINT dpi) {
         if (control.kind != ControlKind::Label) continue;
         const HWND label = FindControl(window, control.id);
         if (!label) continue;
-        const std::wstring text = TextOf(label);
-        const WindowDC dc(label);
-        SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        const SIZE extent = TextExtent(label, TextOf(label));
         RECT parent{};
         GetClientRect(GetParent(label), &parent);
         const int left = TwipsToPixels(control.left, dpi), top = TwipsToPixels(control.top, dpi);

@@ -36,6 +36,9 @@ void CreateControls(HWND window, std::span<const ControlSpec> controls);
 // The window's text, whatever its length.
 std::wstring TextOf(HWND window);
 
+// The size of the text drawn in the control's own font.
+SIZE TextExtent(HWND control, const std::wstring& text);
+
 // A control anywhere in the window, inside a panel or not.
 HWND FindControl(HWND window, int id);
 
