@@ -19,7 +19,6 @@ namespace {
 const wchar_t kClassName[] = L"TalvernMain";
 constexpr int kWidth = 5055;  // client area, twips
 constexpr int kHeight = 3375;
-constexpr COLORREF kBackground = RGB(224, 224, 224);
 
 // The registry reads a name or a command of at most this many bytes back.
 constexpr size_t kMaxListedBytes = 254;

@@ -66,7 +66,8 @@ class frmMain : public Window<frmMain> {
     HWND focus_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont font_;
-    UniqueBrush background_{CreateSolidBrush(RGB(224, 224, 224))};
+    static constexpr COLORREF kBackground = RGB(224, 224, 224);
+    UniqueBrush background_{CreateSolidBrush(kBackground)};
     // The registry key of each line of List1, in line order.
     std::vector<std::wstring> viewerKeys_;
 };
