@@ -12,10 +12,7 @@
 
 namespace {
 
-// The build gives Unix paths; Wine shows the Unix root as drive Z:.
-std::filesystem::path WinePath(const char* path) {
-    return L"Z:" + std::filesystem::path(path).make_preferred().wstring();
-}
+using enum frmMain::Control;
 
 // What lies at an offset into the mapped image.
 template <class T>
@@ -23,10 +20,9 @@ const T* At(const BYTE* base, DWORD offset) {
     return reinterpret_cast<const T*>(base + offset);
 }
 
-// Read as 32-bit headers whatever this process's width: every function imported is looked up in
-// its System32 DLL.
+// Each function imported, read from 32-bit headers whatever this process's width, is looked up.
 TEST(TalvernExe, ImportsOnlyFunctionsItsSystem32DllsProvide) {
-    const std::wstring exe = WinePath(TALVERN_SHIPPED_EXE).wstring();
+    const std::wstring exe = std::filesystem::path(TALVERN_SHIPPED_EXE).make_preferred().wstring();
     // Mapped as the loader maps it, never run; the handle's low bits say how it was loaded.
     const HMODULE module = LoadLibraryExW(
         exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -59,19 +55,11 @@ HWND Shown(const wchar_t* className, const wchar_t* title) {
     return window;
 }
 
-bool Gone(HWND window) {
-    return WaitUntil([&] { return !IsWindow(window); }, 5);
-}
-
 void Click(HWND window, int id) { PostMessageW(window, WM_COMMAND, id, 0); }
 
 // Ends the program when the case did not: a failed step must not leave it running.
 struct Started : PROCESS_INFORMATION {
-    ~Started() {
-        TerminateProcess(hProcess, 1);
-        CloseHandle(hThread);
-        CloseHandle(hProcess);
-    }
+    ~Started() { TerminateProcess(hProcess, 1), CloseHandle(hThread), CloseHandle(hProcess); }
 };
 
 // A message to a window of the program: one that hangs fails the case instead of stalling it.
@@ -82,55 +70,43 @@ void Send(HWND window, UINT message, WPARAM wParam, const void* data) {
         << "no answer to message " << message;
 }
 
-// A control's text, read across the process boundary.
-std::wstring TextOf(HWND control) {
-    wchar_t text[MAX_PATH] = {};
-    return Send(control, WM_GETTEXT, MAX_PATH, text), text;
-}
-
 TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTheLast) {
-    const auto exe = WinePath(TALVERN_EXE);
+    const auto exe = std::filesystem::path(TALVERN_EXE).make_preferred();
     STARTUPINFOW startup{sizeof startup};
     Started started{};
-    // Started elsewhere: the Open dialog must open in the program's folder, not the current one.
-    wchar_t elsewhere[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, elsewhere);
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, elsewhere,
+    // Started in the tests' folder: the Open dialog must open in the program's folder instead.
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &started));
     const HWND main = Shown(L"TalvernMain", L"Talvern 3.0");
     ASSERT_TRUE(main) << "no main window";
-    Click(main, frmMain::cmdAdd);
+    Click(main, cmdAdd);
     HWND path = nullptr;  // made by Add New
-    ASSERT_TRUE(WaitUntil(
-        [&] { return path = GetDlgItem(GetDlgItem(main, frmMain::Frame2), frmMain::txtFilePath); },
-        5));
+    ASSERT_TRUE(
+        WaitUntil([&] { return path = GetDlgItem(GetDlgItem(main, Frame2), txtFilePath); }, 5));
     Send(path, WM_SETTEXT, 0, L"C:\\typed.exe");
     for (bool choose : {false, true}) {
-        Click(main, frmMain::cmdBrowse);
+        Click(main, cmdBrowse);
         const HWND dialog = Shown(L"#32770", L"Select the Executable");
         ASSERT_TRUE(dialog) << "no Open dialog";
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), main);
         // Cancel keeps what was typed; a bare name is taken from the folder the dialog shows.
         if (choose) Send(GetDlgItem(dialog, cmb13), WM_SETTEXT, 0, L"chosen.exe");
         Click(dialog, choose ? IDOK : IDCANCEL);
-        ASSERT_TRUE(Gone(dialog)) << "the dialog stays";
-        EXPECT_EQ(TextOf(path),
-                  choose ? (exe.parent_path() / L"chosen.exe").wstring() : L"C:\\typed.exe");
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5)) << "the dialog stays";
+        wchar_t text[MAX_PATH] = {};
+        Send(path, WM_GETTEXT, MAX_PATH, text);
+        EXPECT_EQ(text, choose ? (exe.parent_path() / L"chosen.exe").wstring() : L"C:\\typed.exe");
     }
-    Click(main, frmMain::cmdAbout);
+    Click(main, cmdAbout);
     const HWND about = Shown(L"TalvernAbout", L"Talvern - About");
     ASSERT_TRUE(about) << "no About window";
-    // Owned, it stays out of the taskbar; by a hidden window, not by the main one it outlives.
-    EXPECT_TRUE(GetWindow(about, GW_OWNER) && !IsWindowVisible(GetWindow(about, GW_OWNER)));
     PostMessageW(main, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(Gone(main));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(main); }, 5));
     EXPECT_TRUE(IsWindow(about) && WaitForSingleObject(started.hProcess, 0)) << "ended early";
     PostMessageW(about, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !WaitForSingleObject(started.hProcess, 0); }, 5))
-        << "still running";
+    ASSERT_EQ(WaitForSingleObject(started.hProcess, Seconds(5)), WAIT_OBJECT_0) << "still running";
     DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(started.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(GetExitCodeProcess(started.hProcess, &exitCode) && !exitCode) << exitCode;
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 
 #include <cwchar>
 
-// Milliseconds in n seconds, times TALVERN_TEST_SLOWDOWN where Wine runs emulated and a process
-// takes a minute to start.
+// Milliseconds in n seconds, times TALVERN_TEST_SLOWDOWN where Wine runs emulated and slower.
 inline DWORD Seconds(int n) {
     wchar_t factor[8] = L"1";
     GetEnvironmentVariableW(L"TALVERN_TEST_SLOWDOWN", factor, 8);
@@ -15,9 +14,7 @@ inline DWORD Seconds(int n) {
 // Polls done() for up to that many seconds. Whether done() came true.
 template <class Done>
 bool WaitUntil(Done done, int seconds) {
-    const ULONGLONG end = GetTickCount64() + Seconds(seconds);
-    for (;; Sleep(20)) {
-        if (done()) return true;
+    for (const ULONGLONG end = GetTickCount64() + Seconds(seconds); !done(); Sleep(20))
         if (GetTickCount64() > end) return false;
-    }
+    return true;
 }
