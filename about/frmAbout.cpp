@@ -347,7 +347,7 @@ void frmAbout::ApplyDpi(UINT dpi) {
 }
 
 void frmAbout::Highlight(int index) {
-    SetLook(index == 3 ? 4 : 3, Look::Normal);
+    SetLook(index == kFirstLink ? kFirstLink + 1 : kFirstLink, Look::Normal);  // the other link
     SetLook(index, Look::Highlighted);
 }
 
