@@ -5,8 +5,9 @@
 #include "app/basFile.h"
 #include "registry/clsRegistry.h"
 
+#include <algorithm>
 #include <cstring>
-#include <iterator>
+#include <string_view>
 #include <unordered_set>
 
 namespace {
@@ -32,6 +33,23 @@ std::wstring Folded(std::wstring name) {
 std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
 
 std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
+
+std::wstring CommandFor(const std::wstring& program) { return L"\"" + program + L"\" \"%1\""; }
+
+std::wstring ShownCommand(const std::wstring& command) {
+    const size_t blank = command.rfind(L' ');
+    if (blank == std::wstring::npos) return command;
+    const std::wstring_view last = std::wstring_view(command).substr(blank + 1);
+    // npos + 1 is 0: nothing but blanks before the %1.
+    std::wstring program = command.substr(0, command.find_last_not_of(L' ', blank) + 1);
+    // A %1 inside a quotation is not an argument of its own.
+    if ((last != L"%1" && last != L"\"%1\"") || std::ranges::count(program, L'"') % 2)
+        return command;
+    if (program.size() >= 2 && program.front() == L'"' &&
+        program.find(L'"', 1) == program.size() - 1)
+        program = program.substr(1, program.size() - 2);
+    return program;
+}
 
 std::wstring AppTitle() { return Widen(TALVERN_PRODUCT); }
 
@@ -76,12 +94,9 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
         const std::wstring display =
             StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, VerbKey(name), L"")));
         if (display.empty()) continue;
-        std::wstring command =
+        const std::wstring command =
             StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(name), L"")));
-        // Drops the " %1" that Save appends, whatever the last three characters are.
-        const size_t suffix = std::size(kCommandSuffix) - 1;
-        if (command.size() >= suffix) command.resize(command.size() - suffix);
-        std::wstring line = display + L" = " + command;
+        std::wstring line = display + L" = " + ShownCommand(command);
         if (line.size() > longest.size()) longest = line;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
             keys.push_back(name);

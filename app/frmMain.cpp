@@ -76,7 +76,7 @@ bool IsFullPath(const std::wstring& path) {
 bool IsValidProgramPath(const std::wstring& path) {
     if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos || path.back() == L'\\' ||
         path.back() == L'/' || !IsFullPath(path) || !SurvivesAnsi(path) ||
-        ToAnsi(path + kCommandSuffix).size() > kMaxListedBytes)
+        ToAnsi(CommandFor(path)).size() > kMaxListedBytes)
         return false;
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(path.c_str(), &found);
@@ -283,7 +283,7 @@ void frmMain::cmdSave_Click() {
         verbMade &&
         registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ) == VARIANT_TRUE &&
         (commandMade = registry.createKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) &&
-        registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", path + kCommandSuffix, REG_SZ) ==
+        registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", CommandFor(path), REG_SZ) ==
             VARIANT_TRUE;
     if (!saved) {
         const LONG error = registry.LastError();

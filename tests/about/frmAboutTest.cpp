@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
 #include "tests/testing/Keys.h"
+#include "tests/testing/Recorder.h"
 #include "tests/testing/Wait.h"
 #include "ui/Contrast.h"
 #include "ui/Layout.h"
@@ -12,7 +13,6 @@
 #include <oleacc.h>
 
 #include <array>
-#include <fstream>
 
 using A = frmAbout;
 constexpr int kWeb = A::lblMessage3, kMail = A::lblMessage4;
@@ -43,18 +43,15 @@ static std::array<COLORREF, 4> Painted(HWND window, HWND control) {
 
 TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOrScreenReader) {
     const std::wstring classes = L"Software\\TalvernTests\\AboutClasses",
-                       command = L"about_link_recorder.exe about_links.txt \"%1\"";
+                       command = L"\"" + kRecorder.wstring() + L"\" \"%1\"";
     for (const wchar_t* scheme : {L"\\http", L"\\mailto"})
         SetString(HKEY_CURRENT_USER, classes + scheme + L"\\shell\\open\\command", L"", command);
-    // This process's shell finds the recorder (in this program's folder) here, not the prefix's.
+    // This process's shell finds the recorder here, not the prefix's.
     HKEY key = nullptr;
     RegOpenKeyExW(HKEY_CURRENT_USER, classes.c_str(), 0, KEY_READ, &key);
     RegOverridePredefKey(HKEY_CLASSES_ROOT, key);
-    DeleteFileW(L"about_links.txt");
-    std::string expected, recorded;
-    const auto read = [] {
-        return std::string(std::istreambuf_iterator(std::ifstream("about_links.txt").rdbuf()), {});
-    };
+    std::filesystem::remove(kRecorder.wstring() + L".txt");
+    std::wstring expected, recorded;
     frmMain main;
     ASSERT_TRUE(main.Create(SW_SHOWNORMAL));
     const HWND mainLabel = FindControl(main.Handle(), frmMain::Label3);
@@ -101,8 +98,8 @@ TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOr
     SetSysColors(4, elements, before);
     enum By { Click, Enter, Space, DefaultAction };
     for (By by : {Click, Enter, Space, DefaultAction})
-        for (auto [link, address] : {std::pair{kWeb, "http://www.talvern.example"},
-                                     {kMail, "mailto:support@talvern.example"}}) {
+        for (auto [link, address] : {std::pair{kWeb, L"http://www.talvern.example"},
+                                     {kMail, L"mailto:support@talvern.example"}}) {
             const HWND about = Open(), label = GetDlgItem(about, link);
             EXPECT_EQ(Open(), about) << "a second press opened another";
             IAccessible* object = nullptr;
@@ -117,9 +114,10 @@ TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOr
             object->Release();
             for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
             ASSERT_FALSE(IsWindow(about)) << "still open after " << by;
-            expected += std::string(address) + "\n";
+            expected += L"about_tests.exe|" + std::wstring(address) + L"\n";
             // The handler runs on its own: read until it has written, or give up.
-            WaitUntil([&] { return (recorded = read()).size() >= expected.size(); }, 10);
+            WaitUntil([&] { return (recorded = Recorded(kRecorder)).size() >= expected.size(); },
+                      10);
             ASSERT_EQ(recorded, expected);
         }
     DeleteTree(HKEY_CURRENT_USER, classes);

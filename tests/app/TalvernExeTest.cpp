@@ -74,7 +74,10 @@ TEST(TalvernExe, BrowsesOpensAboutOutlivesItsMainWindowAndEndsWithCodeZeroWithTh
     const auto exe = std::filesystem::path(TALVERN_EXE).make_preferred();
     STARTUPINFOW startup{sizeof startup};
     Started started{};
-    // Started in the tests' folder: the Open dialog must open in the program's folder instead.
+    // Started in the tests' folder, with no folder remembered from an earlier run: the Open
+    // dialog must open in the program's folder instead.
+    RegDeleteTreeW(HKEY_CURRENT_USER,
+                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32");
     ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &started));
     const HWND main = Shown(L"TalvernMain", L"Talvern 3.0");

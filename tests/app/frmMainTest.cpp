@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "registry/clsRegistry.h"
 #include "tests/testing/Keys.h"
+#include "tests/testing/Recorder.h"
 #include "tests/testing/Wait.h"
 #include "ui/Layout.h"
 
@@ -11,6 +12,7 @@
 
 #include <dlgs.h>
 #include <oleacc.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <array>
@@ -98,8 +100,8 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override {
         hook_ = SetWindowsHookExW(WH_CBT, Answering, nullptr, GetCurrentThreadId());
         DeleteTree(HKEY_CLASSES_ROOT, kShell);
-        fs::create_directories(dir_ / L"folder");
-        program_ = MakeFile(L"viewer.exe", FILE_ATTRIBUTE_NORMAL);
+        fs::create_directories(dir_ / L"my docs"), fs::create_directories(dir_ / L"Rec Dir");
+        fs::copy_file(kRecorder, program_ = (dir_ / L"Rec Dir\\rec.exe").wstring());
     }
     void TearDown() override {
         std::error_code ignored;
@@ -166,8 +168,21 @@ class MainWindowTest : public ::testing::Test {
 // A refused Save says why, changes nothing and keeps what was typed; a Save writes two keys.
 TEST_F(MainWindowTest,
        ListsEachNamedEntryOnceSavesTwoKeysAndRefusesWhatExplorerOrTheListCannotTake) {
-    Register(L"notepad", L"Notepad", L"C:\\WINDOWS\\NOTEPAD.EXE %1");
-    Register(L"key", L"Shown name", L"\"C:\\Program Files\\q.exe\" \"%1\"");
+    // Each command and what the list shows of it, under a display name unlike its key's name.
+    const std::pair<std::wstring, std::wstring> commands[] = {
+        {L"C:\\Old Form\\o.exe %1", L"C:\\Old Form\\o.exe"},
+        {L"\"C:\\Program Files\\q.exe\" \"%1\"", L"C:\\Program Files\\q.exe"},
+        {L"\"C:\\q.exe\" /view  \"%1\"", L"\"C:\\q.exe\" /view"},
+        {L"cmd.exe /c echo hi", L"cmd.exe /c echo hi"},
+        {L"cmd /c \"type %1\"", L"cmd /c \"type %1\""},
+        {L"x.exe \"a %1", L"x.exe \"a %1"},
+        {L"ab", L"ab"}};
+    Lines listed;
+    for (const auto& [command, shown] : commands) {
+        const std::wstring n = std::to_wstring(listed.size());
+        Register(L"command " + n, L"Shown " + n, command);
+        listed.push_back(L"Shown " + n + L" = " + shown);
+    }
     // Code page 1252 maps the Greek name onto the Latin one: that entry is reached, once.
     Register(L"omega", L"Latin", L"C:\\l.exe %1");
     Register(L"\u03A9mega", L"Greek", L"C:\\g.exe %1");
@@ -176,9 +191,8 @@ TEST_F(MainWindowTest,
     // Takes no sub-key that is not volatile too: the command key cannot be made below it.
     CreateKey(HKEY_CLASSES_ROOT, Verb(L"Volatile"), REG_OPTION_VOLATILE);
     Start();
-    EXPECT_EQ(Shown(), (Lines{L"Shown name = \"C:\\Program Files\\q.exe\" \"",
-                              L"Notepad = C:\\WINDOWS\\NOTEPAD.EXE", L"Latin = C:\\l.exe",
-                              L"Raw = C:\\r.exe"}));
+    listed.insert(listed.end(), {L"Latin = C:\\l.exe", L"Raw = C:\\r.exe"});
+    EXPECT_EQ(Shown(), listed);
     EXPECT_FALSE(IsWindowEnabled(Item(cmdDelete)));
     const auto before = Snapshot(HKEY_CLASSES_ROOT, kShell);
     const std::tuple<std::wstring, std::wstring, std::wstring> cases[] = {
@@ -186,12 +200,12 @@ TEST_F(MainWindowTest,
         {L"a\\b", program_, L"i Not a Valid Name!"},
         {std::wstring(245, L'n'), program_, L"i Not a Valid Name!"},
         {L"x", L"", L"i Not a Valid Program Path!"},
-        {L"x", (dir_ / L"folder").wstring(), L"i Not a Valid Program Path!"},
+        {L"x", (dir_ / L"my docs").wstring(), L"i Not a Valid Program Path!"},
         {L"x", L"viewer.exe", L"i Not a Valid Program Path!"},
         {L"x", L"C:viewer.exe", L"i Not a Valid Program Path!"},
         {L"x", MakeFile(L"hidden.exe", FILE_ATTRIBUTE_HIDDEN), L"i Not a Valid Program Path!"},
         {L"x", (dir_ / L"missing.exe").wstring(), L"i Not a Valid Program Path!"},
-        {L"x", FileOfLength(252), L"i Not a Valid Program Path!"},
+        {L"x", FileOfLength(248), L"i Not a Valid Program Path!"},
         {L"Volatile", program_, L"x The viewer could not be saved.\n\n"},  // and why
         {L"Refused", program_, L"x The viewer could not be saved.\n\n"}};
     Advapi().CreateKeyEx = RefuseCommandKey;
@@ -212,12 +226,20 @@ TEST_F(MainWindowTest,
     EXPECT_TRUE(Save(L"My Viewer", program_).empty());
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, Verb(L"My Viewer")),
               (Lines{L".", L". [] 1 My Viewer\0"s, L".\\command",
-                     L".\\command [] 1 " + program_ + L" %1\0"s}));  // REG_SZ, each with its NUL
-    EXPECT_EQ(Shown().at(1), L"My Viewer = " + program_);
+                     L".\\command [] 1 \"" + program_ + L"\" \"%1\"\0"s}));  // REG_SZ, with NULs
+    // Run on a file as Explorer runs it, the saved program gets the file's path whole.
+    const std::wstring file = MakeFile(L"my docs\\a b.txt", 0);
+    SHELLEXECUTEINFOW run{sizeof run, SEE_MASK_CLASSNAME | SEE_MASK_NOCLOSEPROCESS, nullptr,
+                          L"My Viewer", file.c_str()};
+    run.lpClass = L"*";
+    ASSERT_TRUE(ShellExecuteExW(&run));
+    WaitForSingleObject(run.hProcess, Seconds(10)), CloseHandle(run.hProcess);
+    EXPECT_EQ(Recorded(program_), L"app_tests.exe|" + file + L"\n");
     // The longest name and program path that the list can show whole.
-    const std::wstring longestName(244, L'n'), longest = FileOfLength(251);
+    const std::wstring longestName(244, L'n'), longest = FileOfLength(247);
     EXPECT_TRUE(Save(longestName, longest).empty());
-    EXPECT_EQ(std::ranges::count(Shown(), longestName + L" = " + longest), 1);
+    for (const auto& line : {L"My Viewer = " + program_, longestName + L" = " + longest})
+        EXPECT_EQ(std::ranges::count(Shown(), line), 1);
 }
 
 TEST_F(MainWindowTest, KeyboardAloneAddsSavesAndDeletesWithTheFocusAlwaysReachable) {
@@ -303,8 +325,9 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
         std::vector<std::array<LONG, 6>> at96;
         for (UINT dpi : {96u, 120u, 144u, 192u}) {
             RECT suggested{0, 0, 100, 100};
-            SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                         reinterpret_cast<LPARAM>(&suggested));
+            if (dpi != 96)  // as made, the edit panel by the first Add New
+                SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                             reinterpret_cast<LPARAM>(&suggested));
             const auto layout = Layout(window);
             if (at96.empty()) at96 = layout;
             ASSERT_EQ(layout.size(), at96.size());
