@@ -1,5 +1,7 @@
 #include "about/frmAbout.h"
 
+#include "about/DesktopShell.h"
+
 #include "AppInfo.h"
 #include "ui/Contrast.h"
 #include "ui/Layout.h"
@@ -180,6 +182,8 @@ void frmAbout::lblMessage_Click(int index) {
     // Unloads the window and deletes this object: only locals from here on.
     DestroyWindow(hwnd_);
     const ComApartment com;
+    // Started from here, the browser or mail program would inherit the administrator's rights.
+    if (OpenThroughDesktop(address)) return;
     static const auto shellExecute = SYSTEM_FUNCTION(L"shell32.dll", ShellExecuteA);
     if (shellExecute)
         shellExecute(nullptr, nullptr, ToAnsi(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -42,14 +42,17 @@ static std::array<COLORREF, 4> Painted(HWND window, HWND control) {
 }
 
 TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOrScreenReader) {
-    const std::wstring classes = L"Software\\TalvernTests\\AboutClasses",
-                       command = L"\"" + kRecorder.wstring() + L"\" \"%1\"";
-    for (const wchar_t* scheme : {L"\\http", L"\\mailto"})
-        SetString(HKEY_CURRENT_USER, classes + scheme + L"\\shell\\open\\command", L"", command);
-    // This process's shell finds the recorder here, not the prefix's.
-    HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, classes.c_str(), 0, KEY_READ, &key);
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, key);
+    // The recorder opens both kinds of address, for the desktop's shell too, until the prefix's
+    // own handlers come back at the end.
+    std::vector<std::pair<std::wstring, std::wstring>> handlers;
+    for (const std::wstring scheme : {L"http", L"mailto"}) {
+        wchar_t was[1024] = {};
+        DWORD size = sizeof was;
+        const std::wstring key = scheme + L"\\shell\\open\\command";
+        RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), L"", RRF_RT_REG_SZ, nullptr, was, &size);
+        handlers.emplace_back(key, was);
+        SetString(HKEY_CLASSES_ROOT, key, L"", L"\"" + kRecorder.wstring() + L"\" \"%1\"");
+    }
     std::filesystem::remove(kRecorder.wstring() + L".txt");
     std::wstring expected, recorded;
     frmMain main;
@@ -114,11 +117,12 @@ TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOr
             object->Release();
             for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
             ASSERT_FALSE(IsWindow(about)) << "still open after " << by;
-            expected += L"about_tests.exe|" + std::wstring(address) + L"\n";
+            // Opened by the desktop's process, with the signed-in user's rights, not this one's.
+            expected += L"explorer.exe|" + std::wstring(address) + L"\n";
             // The handler runs on its own: read until it has written, or give up.
             WaitUntil([&] { return (recorded = Recorded(kRecorder)).size() >= expected.size(); },
                       10);
             ASSERT_EQ(recorded, expected);
         }
-    DeleteTree(HKEY_CURRENT_USER, classes);
+    for (const auto& [key, was] : handlers) SetString(HKEY_CLASSES_ROOT, key, L"", was);
 }
