@@ -45,13 +45,13 @@ TEST(About, LinksLightInTheirOwnOrHighContrastColoursAndGoToTheShellByClickKeyOr
     // The recorder opens both kinds of address, for the desktop's shell too, until the prefix's
     // own handlers come back at the end.
     std::vector<std::pair<std::wstring, std::wstring>> handlers;
-    for (const std::wstring scheme : {L"http", L"mailto"}) {
+    for (const std::wstring key :
+         {L"http\\shell\\open\\command", L"mailto\\shell\\open\\command"}) {
         wchar_t was[1024] = {};
         DWORD size = sizeof was;
-        const std::wstring key = scheme + L"\\shell\\open\\command";
         RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), L"", RRF_RT_REG_SZ, nullptr, was, &size);
-        handlers.emplace_back(key, was);
-        SetString(HKEY_CLASSES_ROOT, key, L"", L"\"" + kRecorder.wstring() + L"\" \"%1\"");
+        SetString(HKEY_CLASSES_ROOT, handlers.emplace_back(key, was).first, L"",
+                  L"\"" + kRecorder.wstring() + L"\" \"%1\"");
     }
     std::filesystem::remove(kRecorder.wstring() + L".txt");
     std::wstring expected, recorded;

@@ -1,4 +1,4 @@
-// Talvern.exe as it ships: the DLL functions it imports, and the program run as a user runs it.
+// Talvern.exe run as a user runs it.
 
 #include "app/frmMain.h"
 #include "tests/testing/Wait.h"
@@ -13,40 +13,6 @@
 namespace {
 
 using enum frmMain::Control;
-
-// What lies at an offset into the mapped image.
-template <class T>
-const T* At(const BYTE* base, DWORD offset) {
-    return reinterpret_cast<const T*>(base + offset);
-}
-
-// Each function imported, read from 32-bit headers whatever this process's width, is looked up.
-TEST(TalvernExe, ImportsOnlyFunctionsItsSystem32DllsProvide) {
-    const std::wstring exe = std::filesystem::path(TALVERN_SHIPPED_EXE).make_preferred().wstring();
-    // Mapped as the loader maps it, never run; the handle's low bits say how it was loaded.
-    const HMODULE module = LoadLibraryExW(
-        exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_TRUE(module);
-    const auto* base = reinterpret_cast<const BYTE*>(ULONG_PTR(module) & ~ULONG_PTR{3});
-    const auto& headers =
-        At<IMAGE_NT_HEADERS32>(base, At<IMAGE_DOS_HEADER>(base, 0)->e_lfanew)->OptionalHeader;
-    ASSERT_EQ(headers.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-    const auto& imports = headers.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(base, imports.VirtualAddress);
-         imports.Size && entry->Name; ++entry) {
-        const char* dll = At<char>(base, entry->Name);
-        const HMODULE system = LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        ASSERT_TRUE(system) << dll;
-        for (auto* thunk = At<IMAGE_THUNK_DATA32>(base, entry->OriginalFirstThunk);
-             const DWORD data = thunk->u1.AddressOfData; ++thunk) {
-            const char* name = data & IMAGE_ORDINAL_FLAG32
-                                   ? MAKEINTRESOURCEA(data & 0xFFFF)
-                                   : At<IMAGE_IMPORT_BY_NAME>(base, data)->Name;
-            EXPECT_TRUE(GetProcAddress(system, name))
-                << dll << " " << (IS_INTRESOURCE(name) ? "by ordinal" : name);
-        }
-    }
-}
 
 // The shown top-level window of that class and title, once it is there (a few seconds at most).
 HWND Shown(const wchar_t* className, const wchar_t* title) {

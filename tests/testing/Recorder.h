@@ -2,13 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 
-// The recorder the build made (Recorder.cpp), or a copy of it elsewhere.
-inline const std::filesystem::path kRecorder =
-    std::filesystem::path(TALVERN_RECORDER).make_preferred();
-
-// The lines the recorder at that path has written so far.
+// The recorder (Recorder.cpp) the build made, and what one at that path has written so far.
+inline const auto kRecorder = std::filesystem::path(TALVERN_RECORDER).make_preferred();
 inline std::wstring Recorded(const std::filesystem::path& recorder) {
     std::ifstream file(std::filesystem::path(recorder) += L".txt", std::ios::binary);
     const std::string bytes(std::istreambuf_iterator<char>(file), {});
