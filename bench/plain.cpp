@@ -1,6 +1,7 @@
 // The floor for Talvern's start-up: its first paint built plainly. The same window and list
 // panel at their 96-DPI places in the message font, the viewers read with the same ANSI
-// registry calls, Talvern's manifest, the same message loop; nothing of Talvern's own code.
+// registry calls, Talvern's manifest and icon, the same message loop; nothing of Talvern's own
+// code.
 #include <windows.h>
 
 #include <algorithm>
@@ -85,6 +86,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.lpszClassName = L"PlainWindow";
