@@ -137,9 +137,20 @@ SIZE TextExtent(HWND control, const std::wstring& text) {
     return extent;
 }
 
+namespace {
+
+// The control by its place in the table: two lookups, where FindControl walks every window
+// below the form, and walks them all for a control not made yet.
+HWND Made(HWND window, const ControlSpec& control) {
+    const HWND parent = control.parent ? GetDlgItem(window, control.parent) : window;
+    return parent ? GetDlgItem(parent, control.id) : nullptr;
+}
+
+}  // namespace
+
 void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi, HFONT font) {
     for (const auto& control : controls) {
-        const HWND hwnd = FindControl(window, control.id);
+        const HWND hwnd = Made(window, control);
         if (!hwnd) continue;
         SetWindowPos(hwnd, nullptr, TwipsToPixels(control.left, dpi),
                      TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
@@ -152,7 +163,7 @@ void PlaceControls(HWND window, std::span<const ControlSpec> controls, UINT dpi,
 void FitLabels(HWND window, std::span<const ControlSpec> controls, UINT dpi) {
     for (const auto& control : controls) {
         if (control.kind != ControlKind::Label) continue;
-        const HWND label = FindControl(window, control.id);
+        const HWND label = Made(window, control);
         if (!label) continue;
         const SIZE extent = TextExtent(label, TextOf(label));
         RECT parent{};
