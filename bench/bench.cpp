@@ -4,6 +4,7 @@
 // It rewrites HKEY_CLASSES_ROOT\*\shell, so it runs in a Wine prefix of its own.
 
 #include "app/basMain.h"
+#include "bench/AnsiRegistry.h"
 
 #include <windows.h>
 
@@ -75,35 +76,10 @@ void Populate(int count) {
 
 // The advapi32 calls LoadViewerList makes, in the same order, with nothing around them.
 size_t BareLoop() {
-    HKEY shell = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "*\\shell", 0, KEY_READ, &shell) != ERROR_SUCCESS)
-        return 0;
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-        char name[255];
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(shell, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    RegCloseKey(shell);
     size_t read = 0;
-    for (const auto& name : names) {
-        const std::string verb = "*\\shell\\" + name;
-        for (const std::string& path : {verb, verb + "\\command"}) {
-            HKEY key = nullptr;
-            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-                continue;
-            char data[255];
-            DWORD size = sizeof data;
-            DWORD type = 0;
-            if (RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
-                ERROR_SUCCESS)
-                ++read;
-            RegCloseKey(key);
-        }
-    }
+    for (const auto& name : ViewerKeys())
+        for (const std::string& path : {"*\\shell\\" + name, "*\\shell\\" + name + "\\command"})
+            read += !DefaultValue(path).empty();
     return read;
 }
 

@@ -2,6 +2,8 @@
 // panel at their 96-DPI places in the message font, the viewers read with the same ANSI
 // registry calls, Talvern's manifest and icon, the same message loop; nothing of Talvern's own
 // code.
+#include "bench/AnsiRegistry.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -29,42 +31,12 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// One key's default value, as text; empty when it cannot be read.
-std::string DefaultValue(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {};
-    char data[255];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    std::string text;
-    if (RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
-            ERROR_SUCCESS &&
-        type == REG_SZ && size > 0)
-        text.assign(data, size - 1);
-    RegCloseKey(key);
-    return text;
-}
-
 // Name = program for each viewer; the widest line sets how far the list scrolls sideways.
 void FillList(HWND list) {
-    std::vector<std::string> names;
-    HKEY shell = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "*\\shell", 0, KEY_READ, &shell) == ERROR_SUCCESS) {
-        for (DWORD i = 0;; ++i) {
-            char name[255];
-            DWORD size = sizeof name;
-            if (RegEnumKeyExA(shell, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            names.emplace_back(name, size);
-        }
-        RegCloseKey(shell);
-    }
     const HDC dc = GetDC(list);
     SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
     LONG widest = 0;
-    for (const auto& name : names) {
+    for (const auto& name : ViewerKeys()) {
         const std::string display = DefaultValue("*\\shell\\" + name);
         if (display.empty()) continue;
         std::string command = DefaultValue("*\\shell\\" + name + "\\command");
