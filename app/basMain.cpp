@@ -2,8 +2,11 @@
 
 #include "AppInfo.h"
 #include "ui/Layout.h"
+#include "ui/SystemFunction.h"
 #include "app/basFile.h"
 #include "registry/clsRegistry.h"
+
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +31,80 @@ std::wstring Folded(std::wstring name) {
     return name;
 }
 
+// A REG_EXPAND_SZ text with its environment variables filled in.
+std::wstring Expanded(const std::wstring& text) {
+    std::wstring out(text.size() + 64, L'\0');
+    for (;;) {
+        const DWORD needed =
+            ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        if (needed == 0) return text;
+        if (needed <= out.size()) return out.substr(0, needed - 1);
+        out.resize(needed);
+    }
+}
+
+// "@module,-id" names a string resource; Explorer shows the string, or the text if it cannot.
+std::wstring LoadedIndirect(const std::wstring& text) {
+    if (!text.starts_with(L'@')) return text;
+    static const auto load = SYSTEM_FUNCTION(L"shlwapi.dll", SHLoadIndirectString);
+    wchar_t loaded[1024] = {};
+    if (!load || FAILED(load(text.c_str(), loaded, static_cast<UINT>(std::size(loaded)), nullptr)))
+        return text;
+    return loaded;
+}
+
+// A single & marks the access key and is not shown; && shows as one &.
+std::wstring WithoutAccessMarks(const std::wstring& text) {
+    std::wstring shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && ++i == text.size()) break;
+        shown += text[i];
+    }
+    return shown;
+}
+
 }  // namespace
+
+Viewer ReadViewer(clsRegistry& registry, const std::wstring& key) {
+    Viewer viewer{key};
+    const NamedValue* menuText = nullptr;
+    const NamedValue* display = nullptr;
+    const auto values = registry.getValues(HKEY_CLASSES_ROOT, VerbKey(key));
+    for (const auto& value : values) {
+        // Explorer reads a text up to its first NUL, and only from a string that holds one.
+        const bool text = (value.type == REG_SZ || value.type == REG_EXPAND_SZ) &&
+                          !StripNulls(AsText(value.data)).empty();
+        if (_wcsicmp(value.name.c_str(), kMenuTextValue) == 0) {
+            if (text) menuText = &value;
+        } else if (value.name.empty()) {
+            if (text) display = &value;
+        } else if (_wcsicmp(value.name.c_str(), kHiddenValue) == 0 ||
+                   _wcsicmp(value.name.c_str(), kLegacyHiddenValue) == 0) {
+            viewer.hidden = true;
+        } else if (_wcsicmp(value.name.c_str(), kShiftOnlyValue) == 0) {
+            viewer.shiftOnly = true;
+        }
+    }
+    if (const NamedValue* stored = menuText ? menuText : display) {
+        viewer.text = StripNulls(AsText(stored->data));
+        viewer.textInMenuTextValue = stored == menuText;
+        viewer.textExpands = stored->type == REG_EXPAND_SZ;
+    }
+    // Values that are not plain strings come back raw; their text ends at the first NUL.
+    viewer.command = StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(key), L"")));
+    return viewer;
+}
+
+std::wstring MenuText(const Viewer& viewer) {
+    if (viewer.text.empty()) return viewer.key;
+    return WithoutAccessMarks(
+        LoadedIndirect(viewer.textExpands ? Expanded(viewer.text) : viewer.text));
+}
+
+std::wstring ViewerLine(const Viewer& viewer) {
+    return MenuText(viewer) + L" = " + ShownCommand(viewer.command) +
+           (viewer.hidden ? L" (hidden)" : L"") + (viewer.shiftOnly ? L" (with Shift)" : L"");
+}
 
 std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
 
@@ -76,9 +152,9 @@ std::wstring AddBackslash(const std::wstring& path) {
     return !path.empty() && path.back() == L'\\' ? path : path + L'\\';
 }
 
-std::vector<std::wstring> LoadViewerList(HWND List1) {
+std::vector<Viewer> LoadViewerList(HWND List1) {
     SendMessageW(List1, LB_RESETCONTENT, 0, 0);
-    std::vector<std::wstring> keys;
+    std::vector<Viewer> viewers;
     clsRegistry registry;
     const std::vector<std::wstring> names = registry.enumSubKeys(HKEY_CLASSES_ROOT, kViewersKey);
 
@@ -90,19 +166,14 @@ std::vector<std::wstring> LoadViewerList(HWND List1) {
     std::wstring longest;
     for (const auto& name : names) {
         if (!listed.insert(Folded(name)).second) continue;
-        // Values that are not plain strings come back raw; their text ends at the first NUL.
-        const std::wstring display =
-            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, VerbKey(name), L"")));
-        if (display.empty()) continue;
-        const std::wstring command =
-            StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(name), L"")));
-        std::wstring line = display + L" = " + ShownCommand(command);
+        Viewer viewer = ReadViewer(registry, name);
+        std::wstring line = ViewerLine(viewer);
         if (line.size() > longest.size()) longest = line;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
-            keys.push_back(name);
+            viewers.push_back(std::move(viewer));
     }
     ScrollToWidestLine(List1, longest);
     SendMessageW(List1, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List1, nullptr, TRUE);
-    return keys;
+    return viewers;
 }

@@ -5,9 +5,36 @@
 #include <string>
 #include <vector>
 
+class clsRegistry;
+
 // A viewer is a verb key below *\shell whose default value is its display name, and its
 // command key, whose default value is the command Explorer runs on the chosen file.
 inline constexpr wchar_t kViewersKey[] = L"*\\shell";
+
+// A verb key's named values that Explorer reads besides its default value.
+inline constexpr wchar_t kMenuTextValue[] = L"MUIVerb";
+inline constexpr wchar_t kShiftOnlyValue[] = L"Extended";
+inline constexpr wchar_t kHiddenValue[] = L"ProgrammaticAccessOnly";
+inline constexpr wchar_t kLegacyHiddenValue[] = L"LegacyDisable";
+
+// What one verb key below *\shell says about its entry, read once.
+struct Viewer {
+    std::wstring key;
+    // The menu text as stored, MUIVerb before the default value; empty when neither holds text.
+    std::wstring text;
+    bool textInMenuTextValue = false;
+    bool textExpands = false;  // stored as REG_EXPAND_SZ
+    std::wstring command;
+    bool hidden = false;     // never on the menu, though programs may still run it
+    bool shiftOnly = false;  // on the menu only while Shift is held
+};
+
+Viewer ReadViewer(clsRegistry& registry, const std::wstring& key);
+// The menu text Explorer shows: expanded, an indirect string loaded, access-key marks dropped;
+// the key's name where the entry holds no text.
+std::wstring MenuText(const Viewer& viewer);
+// The list's line: menu text, " = ", the shown command, and what Explorer does with the entry.
+std::wstring ViewerLine(const Viewer& viewer);
 std::wstring VerbKey(const std::wstring& name);
 std::wstring CommandKey(const std::wstring& name);
 
@@ -28,7 +55,6 @@ std::wstring AppPath();
 // The path with "\" appended, unless it already ends in one.
 std::wstring AddBackslash(const std::wstring& path);
 
-// Fills List1 afresh from the viewers registered for all files: one line per entry with a
-// display name, as name, " = " and its shown command. Returns each line's key name, in the
-// order of the lines.
-std::vector<std::wstring> LoadViewerList(HWND List1);
+// Fills List1 afresh from the viewers registered for all files, one line per entry. Returns the
+// viewer of each line, in the order of the lines.
+std::vector<Viewer> LoadViewerList(HWND List1);

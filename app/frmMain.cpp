@@ -252,7 +252,7 @@ void frmMain::ApplyDpi(UINT dpi) {
 
 void frmMain::Form_Load() {
     SetWindowTextW(hwnd_, MainCaption().c_str());
-    viewerKeys_ = LoadViewerList(Item(List1));
+    viewers_ = LoadViewerList(Item(List1));
 }
 
 void frmMain::cmdAdd_Click() { ShowEditPanel(true); }
@@ -289,14 +289,14 @@ void frmMain::cmdSave_Click() {
         const LONG error = registry.LastError();
         if (commandMade && !before.commandKey) registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);
         if (verbMade) Restore(registry, before, verbKey);
-        viewerKeys_ = LoadViewerList(Item(List1));
+        viewers_ = LoadViewerList(Item(List1));
         Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
                 MB_ICONERROR | MB_OK);
         SetFocus(Item(txtName));
         return;
     }
 
-    viewerKeys_ = LoadViewerList(Item(List1));
+    viewers_ = LoadViewerList(Item(List1));
     SetText(txtName, L"");
     SetText(txtFilePath, L"");
     ShowEditPanel(false);
@@ -318,7 +318,7 @@ void frmMain::List1_Click() { EnableWindow(Item(cmdDelete), TRUE); }
 
 void frmMain::cmdDelete_Click() {
     const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewerKeys_.size()) {
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewers_.size()) {
         Message(L"Please select a viewer to delete!", L"Select a viewer..",
                 MB_ICONINFORMATION | MB_OK);
         return;
@@ -333,7 +333,7 @@ void frmMain::cmdDelete_Click() {
         return;
 
     // The key the line was read from, whatever its display name says.
-    const std::wstring key = viewerKeys_[static_cast<size_t>(selected)];
+    const std::wstring key = viewers_[static_cast<size_t>(selected)].key;
     const std::wstring verbKey = VerbKey(key);
     const std::wstring commandKey = CommandKey(key);
     clsRegistry registry;
@@ -343,13 +343,13 @@ void frmMain::cmdDelete_Click() {
         if (deleted && registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE)
             deleted = registry.deleteKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
     }
-    viewerKeys_ = LoadViewerList(Item(List1));
+    viewers_ = LoadViewerList(Item(List1));
     if (!deleted) {
         // The entry is still there: it stays selected, so Delete can be tried again.
-        const auto found = std::find(viewerKeys_.begin(), viewerKeys_.end(), key);
-        if (found != viewerKeys_.end())
-            SendMessageW(Item(List1), LB_SETCURSEL,
-                         static_cast<WPARAM>(found - viewerKeys_.begin()), 0);
+        const auto found = std::ranges::find(viewers_, key, &Viewer::key);
+        if (found != viewers_.end())
+            SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(found - viewers_.begin()),
+                         0);
         Message(L"The viewer could not be deleted.\n\n" + SystemText(registry.LastError()),
                 AppTitle(), MB_ICONERROR | MB_OK);
         return;

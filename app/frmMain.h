@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/basMain.h"
 #include "ui/Handles.h"
 #include "ui/Window.h"
 
@@ -68,6 +69,6 @@ class frmMain : public Window<frmMain> {
     UniqueFont font_;
     static constexpr COLORREF kBackground = RGB(224, 224, 224);
     UniqueBrush background_{CreateSolidBrush(kBackground)};
-    // The registry key of each line of List1, in line order.
-    std::vector<std::wstring> viewerKeys_;
+    // The viewer of each line of List1, in line order.
+    std::vector<Viewer> viewers_;
 };

@@ -26,6 +26,28 @@ inline std::vector<std::string> ViewerKeys() {
     return names;
 }
 
+// A verb key's menu text, MUIVerb before the default value, read from its values in one pass;
+// empty when it has neither.
+inline std::string MenuText(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return {};
+    std::string menuText, display;
+    for (DWORD i = 0;; ++i) {
+        char name[255], data[255];
+        DWORD nameSize = sizeof name, size = sizeof data, type = 0;
+        const LONG status = RegEnumValueA(key, i, name, &nameSize, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &size);
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) break;
+        if (type != REG_SZ || size < 2) continue;
+        if (nameSize == 0) display.assign(data, size - 1);
+        if (lstrcmpiA(name, "MUIVerb") == 0) menuText.assign(data, size - 1);
+    }
+    RegCloseKey(key);
+    return menuText.empty() ? display : menuText;
+}
+
 // A key's default value as text; empty when it cannot be read.
 inline std::string DefaultValue(const std::string& path) {
     HKEY key = nullptr;

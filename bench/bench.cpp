@@ -78,8 +78,8 @@ void Populate(int count) {
 size_t BareLoop() {
     size_t read = 0;
     for (const auto& name : ViewerKeys())
-        for (const std::string& path : {"*\\shell\\" + name, "*\\shell\\" + name + "\\command"})
-            read += !DefaultValue(path).empty();
+        read += !MenuText("*\\shell\\" + name).empty() +
+                !DefaultValue("*\\shell\\" + name + "\\command").empty();
     return read;
 }
 

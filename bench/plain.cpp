@@ -37,8 +37,8 @@ void FillList(HWND list) {
     SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
     LONG widest = 0;
     for (const auto& name : ViewerKeys()) {
-        const std::string display = DefaultValue("*\\shell\\" + name);
-        if (display.empty()) continue;
+        std::string display = MenuText("*\\shell\\" + name);
+        if (display.empty()) display = name;
         std::string command = DefaultValue("*\\shell\\" + name + "\\command");
         if (command.size() >= 3) command.resize(command.size() - 3);
         const std::string line = display + " = " + command;

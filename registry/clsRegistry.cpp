@@ -163,6 +163,32 @@ VARIANT_BOOL clsRegistry::enumValues(ValueTable& lpValues, LONG& lpSize, InOut<H
     return result;
 }
 
+std::vector<NamedValue> clsRegistry::getValues(HKEY hKEY,
+                                               const std::wstring& szSubKey) const noexcept {
+    return Guarded<std::vector<NamedValue>>({}, [&] {
+        std::vector<NamedValue> values;
+        OpenKey key(hKEY, szSubKey, KEY_QUERY_VALUE);
+        if (!key) return values;
+        BYTE data[kBufferSize] = {};
+        for (DWORD index = 0;; ++index) {
+            char name[kBufferSize];
+            DWORD nameSize = kBufferSize;
+            DWORD dataSize = kBufferSize;
+            DWORD type = REG_NONE;
+            const LONG status = Advapi().EnumValue(key.Get(), index, name, &nameSize, nullptr,
+                                                   &type, data, &dataSize);
+            if (status == ERROR_MORE_DATA) continue;
+            if (status != ERROR_SUCCESS) break;
+            const bool text = type == REG_SZ || type == REG_EXPAND_SZ;
+            values.push_back({FromAnsi({name, nameSize}), type,
+                              text ? StringText(reinterpret_cast<const char*>(data), dataSize)
+                                   : DataText(type, data, dataSize)});
+        }
+        if (!key.Close()) values.clear();
+        return values;
+    });
+}
+
 std::vector<std::wstring> clsRegistry::enumSubKeys(InOut<HKEY> hKEY,
                                                    InOut<std::wstring> lpSubKey) noexcept {
     return Guarded<std::vector<std::wstring>>({}, [&] {

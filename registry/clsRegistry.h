@@ -32,6 +32,14 @@ class RegData {
     std::wstring text_;
 };
 
+// A value as getValues reads it: its name, its type, and its data as text (strings without their
+// terminating NUL, other types as enumValues shows them).
+struct NamedValue {
+    std::wstring name;
+    DWORD type = REG_NONE;
+    RegValue data;
+};
+
 // The rows that enumValues fills: field 1 holds a value's name, field 2 its data text.
 // Fields and rows count from 1.
 class ValueTable {
@@ -92,6 +100,8 @@ class clsRegistry {
   public:
     VARIANT_BOOL enumValues(ValueTable& lpValues, LONG& lpSize, InOut<HKEY> hKEY = {},
                             InOut<std::wstring> lpSubKey = {}) noexcept;
+    // Every value of one key, read while it is open once; nothing when it cannot be opened.
+    std::vector<NamedValue> getValues(HKEY hKEY, const std::wstring& szSubKey) const noexcept;
     std::vector<std::wstring> enumSubKeys(InOut<HKEY> hKEY = {},
                                           InOut<std::wstring> lpSubKey = {}) noexcept;
     VARIANT_BOOL deleteValueName(InOut<HKEY> hKEY = {}, InOut<std::wstring> lpSubKey = {},

@@ -183,6 +183,44 @@ TEST_F(MainWindowTest,
         Register(L"command " + n, L"Shown " + n, command);
         listed.push_back(L"Shown " + n + L" = " + shown);
     }
+    // Explorer's menu text: MUIVerb, else the default value, else the key's name; then the
+    // flags that keep an entry off the menu or behind Shift. Each key, its values, its line.
+    wchar_t system[MAX_PATH];
+    const std::wstring shell32 =
+        std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\shell32.dll";
+    const auto resource = [](int id) {
+        const wchar_t* text = nullptr;
+        const int length = LoadStringW(GetModuleHandleW(L"shell32.dll"), id, LPWSTR(&text), 0);
+        return std::wstring(text, std::max(length, 0));
+    };
+    using Value = std::tuple<std::wstring, DWORD, std::wstring>;
+    const std::tuple<std::wstring, std::vector<Value>, std::wstring> entries[] = {
+        {L"k01", {{L"MUIVerb", REG_SZ, L"Menu"}}, L"Menu"},
+        {L"k02", {{L"", REG_SZ, L"Default"}, {L"MUIVerb", REG_SZ, L"Muiverb"}}, L"Muiverb"},
+        {L"k03", {}, L"k03"},
+        {L"k04", {{L"MUIVerb", REG_DWORD, L"\x4D"}, {L"", REG_SZ, L"Dword"}}, L"Dword"},
+        {L"k05", {{L"MUIVerb", REG_SZ, L""}, {L"", REG_EXPAND_SZ, L""}}, L"k05"},
+        {L"k06", {{L"", REG_SZ, L"@" + shell32 + L",-21"}}, resource(21)},
+        {L"k07",
+         {{L"MUIVerb", REG_EXPAND_SZ, L"@%SystemRoot%\\system32\\shell32.dll,-22"}},
+         resource(22)},
+        {L"k08", {{L"MUIVerb", REG_SZ, L"@C:\\none.dll,-3"}}, L"@C:\\none.dll,-3"},
+        {L"k09", {{L"", REG_SZ, L"O&pen && &Save&"}}, L"Open & Save"},
+        {L"k10", {{L"ProgrammaticAccessOnly", REG_SZ, L""}}, L"k10 (hidden)"},
+        {L"k11", {{L"LegacyDisable", REG_DWORD, L""}}, L"k11 (hidden)"},
+        {L"k12", {{L"Extended", REG_SZ, L""}}, L"k12 (with Shift)"},
+        {L"k13",
+         {{L"Extended", REG_SZ, L""}, {L"LegacyDisable", REG_SZ, L""}},
+         L"k13 (hidden) (with Shift)"}};
+    for (const auto& [key, values, line] : entries) {
+        SetString(HKEY_CLASSES_ROOT, Command(key), L"", L"C:\\v.exe");
+        for (const auto& [name, type, text] : values)
+            SetString(HKEY_CLASSES_ROOT, Verb(key), name, text, type);
+        const size_t ending = line.find(L" (");
+        listed.push_back(line.substr(0, ending) + L" = C:\\v.exe" +
+                         (ending == line.npos ? L"" : line.substr(ending)));
+    }
+    EXPECT_FALSE(resource(21).empty() || resource(22).empty());
     // Code page 1252 maps the Greek name onto the Latin one: that entry is reached, once.
     Register(L"omega", L"Latin", L"C:\\l.exe %1");
     Register(L"\u03A9mega", L"Greek", L"C:\\g.exe %1");
@@ -191,7 +229,7 @@ TEST_F(MainWindowTest,
     // Takes no sub-key that is not volatile too: the command key cannot be made below it.
     CreateKey(HKEY_CLASSES_ROOT, Verb(L"Volatile"), REG_OPTION_VOLATILE);
     Start();
-    listed.insert(listed.end(), {L"Latin = C:\\l.exe", L"Raw = C:\\r.exe"});
+    listed.insert(listed.end(), {L"Latin = C:\\l.exe", L"Raw = C:\\r.exe", L"Volatile = "});
     EXPECT_EQ(Shown(), listed);
     EXPECT_FALSE(IsWindowEnabled(Item(cmdDelete)));
     const auto before = Snapshot(HKEY_CLASSES_ROOT, kShell);
@@ -240,6 +278,13 @@ TEST_F(MainWindowTest,
     EXPECT_TRUE(Save(longestName, longest).empty());
     for (const auto& line : {L"My Viewer = " + program_, longestName + L" = " + longest})
         EXPECT_EQ(std::ranges::count(Shown(), line), 1);
+    // An entry listed by its key's name is deleted by that name.
+    const auto at = SendMessageW(Item(List1), LB_FINDSTRINGEXACT, 0, LPARAM(L"k03 = C:\\v.exe"));
+    SetFocus(Item(List1));
+    for (LRESULT down = 0; down <= at; ++down) Press(down ? VK_DOWN : VK_HOME);
+    SetFocus(Item(cmdDelete));
+    EXPECT_EQ(Press(VK_SPACE, IDYES).size(), 1u);
+    EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT, Verb(L"k03")).empty());
 }
 
 TEST_F(MainWindowTest, KeyboardAloneAddsSavesAndDeletesWithTheFocusAlwaysReachable) {
