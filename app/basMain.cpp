@@ -83,6 +83,8 @@ Viewer ReadViewer(clsRegistry& registry, const std::wstring& key) {
             viewer.hidden = true;
         } else if (_wcsicmp(value.name.c_str(), kShiftOnlyValue) == 0) {
             viewer.shiftOnly = true;
+        } else if (_wcsicmp(value.name.c_str(), kIconValue) == 0 && text) {
+            viewer.icon = StripNulls(AsText(value.data));
         }
     }
     if (const NamedValue* stored = menuText ? menuText : display) {
@@ -111,6 +113,28 @@ std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey
 std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
 
 std::wstring CommandFor(const std::wstring& program) { return L"\"" + program + L"\" \"%1\""; }
+
+std::wstring ProgramText(const std::wstring& command) {
+    const size_t quotes = std::ranges::count(command, L'"');
+    if (quotes == 4 && command.starts_with(L'"') && command.ends_with(L"\" \"%1\""))
+        return command.substr(1, command.size() - 7);
+    if (quotes == 0 && command.ends_with(L" %1")) return command.substr(0, command.size() - 3);
+    return command;
+}
+
+std::wstring IconFor(const std::wstring& program) { return program + L",0"; }
+
+bool IconOfCommand(const std::wstring& icon, const std::wstring& command) {
+    // "file,index" or "file", the file quoted or not.
+    std::wstring file = icon.substr(0, icon.rfind(L','));
+    if (file.size() >= 2 && file.starts_with(L'"') && file.ends_with(L'"'))
+        file = file.substr(1, file.size() - 2);
+    std::wstring program = ProgramText(command);
+    if (program == command)  // another program's command: its first argument
+        program = command.starts_with(L'"') ? command.substr(1, command.find(L'"', 1) - 1)
+                                            : command.substr(0, command.find(L' '));
+    return _wcsicmp(file.c_str(), program.c_str()) == 0;
+}
 
 std::wstring ShownCommand(const std::wstring& command) {
     const size_t blank = command.rfind(L' ');

@@ -16,6 +16,7 @@ inline constexpr wchar_t kMenuTextValue[] = L"MUIVerb";
 inline constexpr wchar_t kShiftOnlyValue[] = L"Extended";
 inline constexpr wchar_t kHiddenValue[] = L"ProgrammaticAccessOnly";
 inline constexpr wchar_t kLegacyHiddenValue[] = L"LegacyDisable";
+inline constexpr wchar_t kIconValue[] = L"Icon";
 
 // What one verb key below *\shell says about its entry, read once.
 struct Viewer {
@@ -27,6 +28,7 @@ struct Viewer {
     std::wstring command;
     bool hidden = false;     // never on the menu, though programs may still run it
     bool shiftOnly = false;  // on the menu only while Shift is held
+    std::wstring icon;       // the Icon value: the file Explorer draws beside the entry
 };
 
 Viewer ReadViewer(clsRegistry& registry, const std::wstring& key);
@@ -41,6 +43,12 @@ std::wstring CommandKey(const std::wstring& name);
 // The command that starts the program on the chosen file: both quoted, so that Explorer hands
 // a path with blanks over as one argument.
 std::wstring CommandFor(const std::wstring& program);
+// The program of a command in either form Talvern writes; any other command whole.
+std::wstring ProgramText(const std::wstring& command);
+// The Icon value that draws the program's first icon.
+std::wstring IconFor(const std::wstring& program);
+// Whether an Icon value names the program that the command starts.
+bool IconOfCommand(const std::wstring& icon, const std::wstring& command);
 // What the list shows of a command: the program path of one written by CommandFor or in the
 // older unquoted form; of any other, all but a last argument of %1.
 std::wstring ShownCommand(const std::wstring& command);

@@ -6,6 +6,7 @@
 #include "app/basFile.h"
 #include "app/basMain.h"
 #include "registry/Ansi.h"
+#include "registry/KeyTree.h"
 #include "registry/clsRegistry.h"
 
 #include <algorithm>
@@ -26,21 +27,24 @@ constexpr size_t kMaxListedBytes = 254;
 using K = ControlKind;
 using F = frmMain;
 // clang-format off
-constexpr std::array<ControlSpec, 14> kControls{{
-    {F::Frame1,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  6, WS_VISIBLE},
-    {F::Label3,      K::Label,   F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 11, 0, F::List1},
-    {F::List1,       K::ListBox, F::Frame1, L"",                                          240,  600, 4335, 2010,  8, 0},
-    {F::cmdAdd,      K::Button,  F::Frame1, L"Add New",                                   480, 2760,  975,  255,  9, 0},
-    {F::cmdDelete,   K::Button,  F::Frame1, L"Delete",                                   1560, 2760,  975,  255, 10, WS_DISABLED},
-    {F::cmdAbout,    K::Button,  F::Frame1, L"About",                                    3360, 2760,  975,  255,  7, 0},
-    {F::Frame2,      K::Panel,   0,         nullptr,                                      120,    0, 4815, 3255,  0, 0},
-    {F::Label1,      K::Label,   F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255,  5, 0, F::txtName},
-    {F::txtName,     K::TextBox, F::Frame2, L"",                                          240,  600, 2415,  285,  1, 0},
-    {F::Label2,      K::Label,   F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255,  4, 0, F::txtFilePath},
-    {F::txtFilePath, K::TextBox, F::Frame2, L"",                                          240, 1440, 4335,  285,  2, 0},
-    {F::cmdBrowse,   K::Button,  F::Frame2, L"Browse",                                   3840, 1800,  735,  255,  3, 0},
-    {F::cmdCancel,   K::Button,  F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 12, 0},
-    {F::cmdSave,     K::Button,  F::Frame2, L"Save",                                     3600, 2760,  975,  255, 13, 0},
+constexpr std::array<ControlSpec, 17> kControls{{
+    {F::Frame1,        K::Panel,    0,         nullptr,                                      120,    0, 4815, 3255, 0, WS_VISIBLE},
+    {F::Label3,        K::Label,    F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 0, 0, F::List1},
+    {F::List1,         K::ListBox,  F::Frame1, L"",                                          240,  600, 4335, 2010, 1, 0},
+    {F::cmdAdd,        K::Button,   F::Frame1, L"Add New",                                   240, 2760,  975,  255, 2, 0},
+    {F::cmdDelete,     K::Button,   F::Frame1, L"Delete",                                   1360, 2760,  975,  255, 3, WS_DISABLED},
+    {F::cmdEdit,       K::Button,   F::Frame1, L"Edit",                                     2480, 2760,  975,  255, 4, WS_DISABLED},
+    {F::cmdAbout,      K::Button,   F::Frame1, L"About",                                    3600, 2760,  975,  255, 5, 0},
+    {F::Frame2,        K::Panel,    0,         nullptr,                                      120,    0, 4815, 3255, 0, 0},
+    {F::Label1,        K::Label,    F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255, 0, 0, F::txtName},
+    {F::txtName,       K::TextBox,  F::Frame2, L"",                                          240,  600, 2415,  285, 1, 0},
+    {F::Label2,        K::Label,    F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255, 0, 0, F::txtFilePath},
+    {F::txtFilePath,   K::TextBox,  F::Frame2, L"",                                          240, 1440, 4335,  285, 2, 0},
+    {F::cmdBrowse,     K::Button,   F::Frame2, L"Browse",                                   3840, 1800,  735,  255, 3, 0},
+    {F::chkShowOnMenu, K::CheckBox, F::Frame2, L"Show on the menu",                          240, 2100, 3375,  255, 4, 0},
+    {F::chkShiftOnly,  K::CheckBox, F::Frame2, L"Only with Shift",                           240, 2400, 3375,  255, 5, 0},
+    {F::cmdCancel,     K::Button,   F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 6, 0},
+    {F::cmdSave,       K::Button,   F::Frame2, L"Save",                                     3600, 2760,  975,  255, 7, 0},
 }};
 // clang-format on
 
@@ -52,11 +56,16 @@ constexpr auto kEditPanel = std::find_if(kControls.begin(), kControls.end(),
 // Text that the ANSI registry calls would carry unchanged.
 bool SurvivesAnsi(const std::wstring& text) { return FromAnsi(ToAnsi(text)) == text; }
 
+// A menu text the registry class writes and reads back whole.
+bool IsValidText(const std::wstring& text) {
+    return !text.empty() && SurvivesAnsi(text) && ToAnsi(text).size() <= kMaxListedBytes;
+}
+
 // A viewer name the list can show and Delete can reach: one key, readable back whole, whose
 // command key's path is not too long for the ANSI registry calls (they take MAX_PATH).
 bool IsValidName(const std::wstring& name) {
-    return !name.empty() && name.find(L'\\') == std::wstring::npos && SurvivesAnsi(name) &&
-           ToAnsi(name).size() <= kMaxListedBytes && CommandKey(name).size() <= MAX_PATH;
+    return IsValidText(name) && name.find(L'\\') == std::wstring::npos &&
+           CommandKey(name).size() <= MAX_PATH;
 }
 
 struct SearchClose {
@@ -84,38 +93,6 @@ bool IsValidProgramPath(const std::wstring& path) {
     std::unique_ptr<void, SearchClose> closer(search);
     return !(found.dwFileAttributes &
              (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-}
-
-// What Save may change in an entry, as it was before Save began.
-struct EntryBefore {
-    bool verbKey = false;
-    bool commandKey = false;
-    DWORD nameType = REG_NONE;  // of the verb key's default value; REG_NONE when it has none
-    RegValue name;
-};
-
-EntryBefore ReadEntryBefore(clsRegistry& registry, const std::wstring& verbKey,
-                            const std::wstring& commandKey) {
-    EntryBefore before;
-    before.verbKey = registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
-    if (!before.verbKey) return before;
-    before.commandKey = registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE;
-    before.nameType = registry.getValueNameType(HKEY_CLASSES_ROOT, verbKey, L"");
-    before.name = registry.getValue(HKEY_CLASSES_ROOT, verbKey, L"");
-    return before;
-}
-
-// Undoes what a failed Save did to the verb key: a key it made goes again (the registry
-// refuses to delete one that has gained sub-keys); an existing key gets its display name back.
-// A display name that is not plain text cannot be put back byte for byte and is left as written;
-// one too long for the registry class to read counts as none.
-void Restore(clsRegistry& registry, const EntryBefore& before, const std::wstring& verbKey) {
-    if (!before.verbKey)
-        registry.deleteKey(HKEY_CLASSES_ROOT, verbKey);
-    else if (before.nameType == REG_SZ)
-        registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", before.name, REG_SZ);
-    else if (before.nameType == REG_NONE)
-        registry.deleteValueName(HKEY_CLASSES_ROOT, verbKey, L"");
 }
 
 // The system's words for an error code.
@@ -182,6 +159,12 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void frmMain::OnCommand(int id, int notification) {
     if (id == List1) {
         if (notification == LBN_SELCHANGE) List1_Click();
+        if (notification == LBN_DBLCLK) List1_DblClick();
+        return;
+    }
+    // Enter: the window has no default button, so only the list acts on it.
+    if (id == IDOK) {
+        if (GetFocus() == Item(List1)) cmdEdit_Click();
         return;
     }
     if (notification != BN_CLICKED) return;
@@ -200,6 +183,9 @@ void frmMain::OnCommand(int id, int notification) {
             break;
         case cmdDelete:
             cmdDelete_Click();
+            break;
+        case cmdEdit:
+            cmdEdit_Click();
             break;
         case cmdAbout:
             cmdAbout_Click();
@@ -255,40 +241,72 @@ void frmMain::Form_Load() {
     viewers_ = LoadViewerList(Item(List1));
 }
 
-void frmMain::cmdAdd_Click() { ShowEditPanel(true); }
+void frmMain::cmdAdd_Click() {
+    editing_.reset();
+    ShowEditPanel(true);
+}
 
+void frmMain::cmdEdit_Click() {
+    const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewers_.size()) return;
+    editing_ = viewers_[static_cast<size_t>(selected)];
+    ShowEditPanel(true, editing_->text.empty() ? editing_->key : editing_->text,
+                  ProgramText(editing_->command), !editing_->hidden, editing_->shiftOnly);
+}
+
+// Saves a new viewer whole; of an edited one, only what the user changed, into its own key.
 void frmMain::cmdSave_Click() {
-    const std::wstring name = Text(txtName);
-    if (!IsValidName(name)) {
+    const std::wstring name = Text(txtName), path = Text(txtFilePath);
+    const std::wstring key = editing_ ? editing_->key : name;
+    clsRegistry registry;
+    // A new viewer may replace an entry of the same name: its switches are then set as well.
+    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key);
+    const bool nameChanged = !editing_ || name != (old.text.empty() ? old.key : old.text);
+    const bool programChanged = !editing_ || path != ProgramText(old.command);
+    if (nameChanged && !(editing_ ? IsValidText(name) : IsValidName(name))) {
         Message(L"Not a Valid Name!", AppTitle(), MB_ICONINFORMATION | MB_OK);
         SetFocus(Item(txtName));
         return;
     }
-    const std::wstring path = Text(txtFilePath);
-    if (!IsValidProgramPath(path)) {
+    if (programChanged && !IsValidProgramPath(path)) {
         Message(L"Not a Valid Program Path!", AppTitle(), MB_ICONINFORMATION | MB_OK);
         SetFocus(Item(txtFilePath));
         return;
     }
 
-    const std::wstring verbKey = VerbKey(name);
-    const std::wstring commandKey = CommandKey(name);
-    clsRegistry registry;
-    const EntryBefore before = ReadEntryBefore(registry, verbKey, commandKey);
-    // Each write goes only where the one before it went: a key that could not be created
-    // was not made here, so it is never removed.
-    const bool verbMade = registry.createKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
-    bool commandMade = false;
+    const std::wstring verbKey = VerbKey(key), commandKey = CommandKey(key);
+    const bool show = Checked(chkShowOnMenu), shiftOnly = Checked(chkShiftOnly);
+    const KeyTreeRead before = ReadKeyTree(HKEY_CLASSES_ROOT, verbKey);
+    const auto set = [&](const std::wstring& where, const wchar_t* value, const std::wstring& data,
+                         DWORD type = REG_SZ) {
+        return registry.setValue(HKEY_CLASSES_ROOT, where, value, data, type) == VARIANT_TRUE;
+    };
+    // A value that is not there needs no deleting.
+    const auto remove = [&](const wchar_t* value) {
+        const bool there = before.tree && std::ranges::any_of(before.tree->values, [&](auto& v) {
+                               return _wcsicmp(v.name.c_str(), value) == 0;
+                           });
+        return !there ||
+               registry.deleteValueName(HKEY_CLASSES_ROOT, verbKey, value) == VARIANT_TRUE;
+    };
+    // The program's icon replaces one of the old program, never one of some other file.
+    const bool keepIcon = editing_ && !old.icon.empty() && !IconOfCommand(old.icon, old.command);
+    // Each write goes only where the one before it went; a failure undoes them all.
     const bool saved =
-        verbMade &&
-        registry.setValue(HKEY_CLASSES_ROOT, verbKey, L"", name, REG_SZ) == VARIANT_TRUE &&
-        (commandMade = registry.createKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) &&
-        registry.setValue(HKEY_CLASSES_ROOT, commandKey, L"", CommandFor(path), REG_SZ) ==
-            VARIANT_TRUE;
+        before.error == ERROR_SUCCESS &&
+        (editing_ || registry.createKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE) &&
+        (!nameChanged || set(verbKey, old.textInMenuTextValue ? kMenuTextValue : L"", name,
+                             old.textExpands ? REG_EXPAND_SZ : REG_SZ)) &&
+        (!programChanged || (registry.createKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE &&
+                             set(commandKey, L"", CommandFor(path)) &&
+                             (keepIcon || set(verbKey, kIconValue, IconFor(path))))) &&
+        (show != old.hidden || (show ? remove(kHiddenValue) && remove(kLegacyHiddenValue)
+                                     : set(verbKey, kHiddenValue, L""))) &&
+        (shiftOnly == old.shiftOnly ||
+         (shiftOnly ? set(verbKey, kShiftOnlyValue, L"") : remove(kShiftOnlyValue)));
     if (!saved) {
-        const LONG error = registry.LastError();
-        if (commandMade && !before.commandKey) registry.deleteKey(HKEY_CLASSES_ROOT, commandKey);
-        if (verbMade) Restore(registry, before, verbKey);
+        const LONG error = before.error ? before.error : registry.LastError();
+        if (before.error == ERROR_SUCCESS) RestoreKeyTree(HKEY_CLASSES_ROOT, verbKey, before.tree);
         viewers_ = LoadViewerList(Item(List1));
         Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
                 MB_ICONERROR | MB_OK);
@@ -297,16 +315,13 @@ void frmMain::cmdSave_Click() {
     }
 
     viewers_ = LoadViewerList(Item(List1));
-    SetText(txtName, L"");
-    SetText(txtFilePath, L"");
+    // Nothing is selected in the list made afresh.
+    EnableWindow(Item(cmdDelete), FALSE);
+    EnableWindow(Item(cmdEdit), FALSE);
     ShowEditPanel(false);
 }
 
-void frmMain::cmdCancel_Click() {
-    SetText(txtName, L"");
-    SetText(txtFilePath, L"");
-    ShowEditPanel(false);
-}
+void frmMain::cmdCancel_Click() { ShowEditPanel(false); }
 
 void frmMain::cmdBrowse_Click() {
     const std::wstring current = Text(txtFilePath);
@@ -314,7 +329,12 @@ void frmMain::cmdBrowse_Click() {
                                         L"*.*", AddBackslash(AppPath()), current));
 }
 
-void frmMain::List1_Click() { EnableWindow(Item(cmdDelete), TRUE); }
+void frmMain::List1_Click() {
+    EnableWindow(Item(cmdDelete), TRUE);
+    EnableWindow(Item(cmdEdit), TRUE);
+}
+
+void frmMain::List1_DblClick() { cmdEdit_Click(); }
 
 void frmMain::cmdDelete_Click() {
     const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
@@ -357,15 +377,24 @@ void frmMain::cmdDelete_Click() {
     // A disabled button loses the focus; it goes to the list instead of nowhere.
     SetFocus(Item(List1));
     EnableWindow(Item(cmdDelete), FALSE);
+    EnableWindow(Item(cmdEdit), FALSE);
 }
 
 void frmMain::cmdAbout_Click() { frmAbout::Show(); }
 
-// The focus goes with the panel, never staying on a control that is hidden.
-void frmMain::ShowEditPanel(bool edit) {
+// The focus goes with the panel, never staying on a control that is hidden. The boxes are
+// filled as they are shown, so that a cancelled text never comes back.
+void frmMain::ShowEditPanel(bool edit, const std::wstring& name, const std::wstring& program,
+                            bool shown, bool shiftOnly) {
     if (edit && !Item(Frame2)) {
         CreateControls(hwnd_, {kEditPanel, kControls.end()});
         ApplyDpi(dpi_);
+    }
+    if (Item(Frame2)) {
+        SetText(txtName, name);
+        SetText(txtFilePath, program);
+        CheckDlgButton(Item(Frame2), chkShowOnMenu, shown ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(Item(Frame2), chkShiftOnly, shiftOnly ? BST_CHECKED : BST_UNCHECKED);
     }
     ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);
     ShowWindow(Item(edit ? Frame2 : Frame1), SW_SHOW);
@@ -377,6 +406,10 @@ HWND frmMain::Item(int id) const { return FindControl(hwnd_, id); }
 std::wstring frmMain::Text(int id) const { return TextOf(Item(id)); }
 
 void frmMain::SetText(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
+
+bool frmMain::Checked(int id) const {
+    return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 int frmMain::Message(const std::wstring& text, const std::wstring& title, UINT style) {
     return MessageBoxW(hwnd_, text.c_str(), title.c_str(), style);

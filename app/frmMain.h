@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-// The main window: the list of viewers registered for all files, with Add New, Delete and
-// About, and in the same place the panel where a new viewer is named and its program chosen.
+// The main window: the list of viewers registered for all files, with Add New, Delete, Edit and
+// About, and in the same place the panel where a viewer is named, its program chosen and its
+// place on the menu set.
 class frmMain : public Window<frmMain> {
   public:
     enum Control : int {
@@ -19,6 +21,7 @@ class frmMain : public Window<frmMain> {
         List1,
         cmdAdd,
         cmdDelete,
+        cmdEdit,
         cmdAbout,
         Frame2,
         Label1,
@@ -26,6 +29,8 @@ class frmMain : public Window<frmMain> {
         Label2,
         txtFilePath,
         cmdBrowse,
+        chkShowOnMenu,
+        chkShiftOnly,
         cmdCancel,
         cmdSave,
     };
@@ -47,6 +52,8 @@ class frmMain : public Window<frmMain> {
     void cmdCancel_Click();
     void cmdBrowse_Click();
     void List1_Click();
+    void List1_DblClick();
+    void cmdEdit_Click();
     void cmdDelete_Click();
     void cmdAbout_Click();
 
@@ -58,10 +65,13 @@ class frmMain : public Window<frmMain> {
     void OnActivate(bool active);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
-    void ShowEditPanel(bool edit);
+    // Shows the edit panel holding name, program and the switches, or the list panel.
+    void ShowEditPanel(bool edit, const std::wstring& name = {}, const std::wstring& program = {},
+                       bool shown = true, bool shiftOnly = false);
     HWND Item(int id) const;
     std::wstring Text(int id) const;
     void SetText(int id, const std::wstring& text);
+    bool Checked(int id) const;
     int Message(const std::wstring& text, const std::wstring& title, UINT style);
 
     HWND focus_ = nullptr;
@@ -71,4 +81,6 @@ class frmMain : public Window<frmMain> {
     UniqueBrush background_{CreateSolidBrush(kBackground)};
     // The viewer of each line of List1, in line order.
     std::vector<Viewer> viewers_;
+    // The viewer the edit panel changes; nothing while it makes a new one.
+    std::optional<Viewer> editing_;
 };

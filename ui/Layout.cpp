@@ -64,6 +64,8 @@ Style StyleOf(ControlKind kind) {
                     WS_EX_CLIENTEDGE};
         case ControlKind::Button:
             return {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::CheckBox:
+            return {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
         case ControlKind::TextBox:
             return {L"EDIT", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case ControlKind::Picture:

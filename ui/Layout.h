@@ -14,7 +14,7 @@ inline int TwipsToPixels(int twips, UINT dpi) noexcept {
     return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
 }
 
-enum class ControlKind { Panel, Label, ListBox, Button, TextBox, Picture };
+enum class ControlKind { Panel, Label, ListBox, Button, CheckBox, TextBox, Picture };
 
 // One control of a window: where it sits (in twips, inside its parent), what it shows,
 // and its place in the keyboard order.

@@ -33,6 +33,7 @@ std::wstring Command(const std::wstring& key) { return Verb(key) + L"\\command";
 // While a key is handled: each dialog shown, as icon mark (! for another or none) and text.
 Lines* asked = nullptr;
 int reply = IDOK;
+HWND answered = nullptr;  // a box answered once; a later box may have the same handle
 
 // A dialog still open seconds after it was answered, or that cannot be, fails the case and goes.
 VOID CALLBACK Stuck(HWND box, UINT, UINT_PTR, DWORD) {
@@ -42,7 +43,6 @@ VOID CALLBACK Stuck(HWND box, UINT, UINT_PTR, DWORD) {
 
 // Answers each dialog when it first gives a control the focus; it is set up by then.
 LRESULT CALLBACK Answering(int code, WPARAM wParam, LPARAM lParam) {
-    static HWND answered = nullptr;
     const HWND box = GetAncestor(reinterpret_cast<HWND>(wParam), GA_ROOT);
     const bool dialog = GetClassLongW(box, GCW_ATOM) == 0x8002;  // #32770, message boxes too
     if (code == HCBT_SETFOCUS && asked && box != answered && dialog) {
@@ -99,7 +99,7 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hook_ = SetWindowsHookExW(WH_CBT, Answering, nullptr, GetCurrentThreadId());
-        DeleteTree(HKEY_CLASSES_ROOT, kShell);
+        DeleteTree(HKEY_CLASSES_ROOT, kShell), fs::remove_all(dir_);
         fs::create_directories(dir_ / L"my docs"), fs::create_directories(dir_ / L"Rec Dir");
         fs::copy_file(kRecorder, program_ = (dir_ / L"Rec Dir\\rec.exe").wstring());
     }
@@ -133,7 +133,10 @@ class MainWindowTest : public ::testing::Test {
     // A key handled as the program's loop does; the dialogs shown, answered, as mark and text.
     Lines Press(UINT key, int answerWith = IDOK) {
         Lines shown;
-        std::tie(asked, reply) = std::pair(&shown, answerWith);
+        // Wine's dialog keys never return from a control that is not shown.
+        if (!IsWindowVisible(GetFocus()))
+            return ADD_FAILURE() << "focus on a hidden control", shown;
+        std::tie(asked, reply, answered) = std::tuple(&shown, answerWith, nullptr);
         for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
             MSG msg{GetFocus(), message, key, LPARAM(message == WM_KEYUP ? 0xC0000001 : 1)};
             do
@@ -151,6 +154,15 @@ class MainWindowTest : public ::testing::Test {
             EXPECT_EQ(GetDlgCtrlID(GetFocus()), id) << "after key " << key;
         }
     }
+    // The verb run on a file as Explorer runs it, until its program ends.
+    void Run(const std::wstring& verb, const std::wstring& file) {
+        SHELLEXECUTEINFOW run{sizeof run, SEE_MASK_CLASSNAME | SEE_MASK_NOCLOSEPROCESS, nullptr,
+                              verb.c_str(), file.c_str()};
+        run.lpClass = L"*";
+        ASSERT_TRUE(ShellExecuteExW(&run));
+        WaitForSingleObject(run.hProcess, Seconds(10)), CloseHandle(run.hProcess);
+    }
+    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     Lines Save(const std::wstring& name, const std::wstring& path) {
         if (!IsWindowVisible(Item(txtName))) SendMessageW(Item(cmdAdd), BM_CLICK, 0, 0);
         SetWindowTextW(Item(txtName), name.c_str());
@@ -262,16 +274,15 @@ TEST_F(MainWindowTest,
     fs::current_path(fs::temp_directory_path());
     Advapi() = {};
     EXPECT_TRUE(Save(L"My Viewer", program_).empty());
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, Verb(L"My Viewer")),
-              (Lines{L".", L". [] 1 My Viewer\0"s, L".\\command",
-                     L".\\command [] 1 \"" + program_ + L"\" \"%1\"\0"s}));  // REG_SZ, with NULs
+    EXPECT_EQ(
+        Snapshot(HKEY_CLASSES_ROOT, Verb(L"My Viewer")),
+        (Lines{L".", L". [] 1 My Viewer\0"s, L". [Icon] 1 " + program_ + L",0\0"s, L".\\command",
+               L".\\command [] 1 \"" + program_ + L"\" \"%1\"\0"s}));  // REG_SZ, with NULs
+    HICON icon = nullptr;  // the one the shell draws beside the entry
+    EXPECT_EQ(ExtractIconExW(program_.c_str(), 0, &icon, nullptr, 1), 1u), DestroyIcon(icon);
     // Run on a file as Explorer runs it, the saved program gets the file's path whole.
     const std::wstring file = MakeFile(L"my docs\\a b.txt", 0);
-    SHELLEXECUTEINFOW run{sizeof run, SEE_MASK_CLASSNAME | SEE_MASK_NOCLOSEPROCESS, nullptr,
-                          L"My Viewer", file.c_str()};
-    run.lpClass = L"*";
-    ASSERT_TRUE(ShellExecuteExW(&run));
-    WaitForSingleObject(run.hProcess, Seconds(10)), CloseHandle(run.hProcess);
+    Run(L"My Viewer", file);
     EXPECT_EQ(Recorded(program_), L"app_tests.exe|" + file + L"\n");
     // The longest name and program path that the list can show whole.
     const std::wstring longestName(244, L'n'), longest = FileOfLength(247);
@@ -287,37 +298,112 @@ TEST_F(MainWindowTest,
     EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT, Verb(L"k03")).empty());
 }
 
-TEST_F(MainWindowTest, KeyboardAloneAddsSavesAndDeletesWithTheFocusAlwaysReachable) {
+TEST_F(MainWindowTest, KeyboardAloneAddsSavesEditsAndDeletesWithTheFocusAlwaysReachable) {
     Start();
     SetFocus(Item(cmdAdd));
     const std::pair<UINT, int> adding[] = {
-        {VK_TAB, cmdAbout},    {VK_TAB, List1},     {VK_TAB, cmdAdd},      {VK_SPACE, txtName},
-        {VK_TAB, txtFilePath}, {VK_TAB, cmdBrowse}, {VK_TAB, cmdCancel},   {VK_TAB, cmdSave},
-        {VK_TAB, txtName},     {'T', txtName},      {VK_TAB, txtFilePath}, {VK_TAB, cmdBrowse},
-        {VK_TAB, cmdCancel},   {VK_SPACE, cmdAdd},  {VK_SPACE, txtName}};
+        {VK_TAB, cmdAbout},      {VK_TAB, List1},        {VK_TAB, cmdAdd},
+        {VK_SPACE, txtName},     {VK_TAB, txtFilePath},  {VK_TAB, cmdBrowse},
+        {VK_TAB, chkShowOnMenu}, {VK_TAB, chkShiftOnly}, {VK_SPACE, chkShiftOnly},
+        {VK_TAB, cmdCancel},     {VK_TAB, cmdSave},      {VK_TAB, txtName},
+        {'T', txtName}};
     Walk(adding);
-    EXPECT_EQ(TextOf(Item(txtName)), L"") << "cancelled text came back";
+    EXPECT_TRUE(Checked(chkShowOnMenu) && Checked(chkShiftOnly)) << "Space did not check it";
+    SetFocus(Item(cmdCancel)), Press(VK_SPACE), Press(VK_SPACE);
+    EXPECT_EQ(TextOf(Item(txtName)) + (Checked(chkShiftOnly) ? L"Shift" : L""), L"")
+        << "what was cancelled came back";
     EXPECT_TRUE(Save(L"Keyed", program_).empty());
     EXPECT_EQ(GetFocus(), Item(cmdAdd));
     EXPECT_EQ(Shown(), Lines{L"Keyed = " + program_});
     EXPECT_EQ(TextOf(Item(txtName)), L"");
     const std::pair<UINT, int> selecting[] = {
         {VK_TAB, cmdAbout}, {VK_TAB, List1},     {VK_DOWN, List1},
-        {VK_TAB, cmdAdd},   {VK_TAB, cmdDelete}, {VK_TAB, cmdAbout},
-        {VK_TAB, List1},    {VK_TAB, cmdAdd},    {VK_TAB, cmdDelete}};
+        {VK_TAB, cmdAdd},   {VK_TAB, cmdDelete}, {VK_TAB, cmdEdit},
+        {VK_TAB, cmdAbout}, {VK_TAB, List1},     {VK_RETURN, txtName}};
     Walk(selecting);
+    EXPECT_EQ(TextOf(Item(txtName)) + L"|" + TextOf(Item(txtFilePath)), L"Keyed|" + program_);
+    SetFocus(Item(cmdCancel)), Press(VK_SPACE), Press(VK_TAB);
     EXPECT_EQ(
         Press(VK_SPACE, IDYES),
         Lines{L"? Are you sure you want to delete the current viewer?\r\rKeyed = " + program_});
     EXPECT_EQ(GetFocus(), Item(List1));
     // Active again: the focus goes back, or to the first stop if its control is out of reach.
-    for (auto [id, reachable, back] : {std::tuple{List1, TRUE, List1}, {cmdAdd, FALSE, cmdAbout}}) {
+    for (auto [id, reachable, back] : {std::tuple{List1, TRUE, List1}, {cmdAdd, FALSE, List1}}) {
         SetFocus(Item(id));
         SendMessageW(form_.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
         SetFocus(nullptr);
         EnableWindow(Item(id), reachable);
         SendMessageW(form_.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), back);
+    }
+}
+
+// Another program's entry edited: each Save writes only what changed, into the same key.
+TEST_F(MainWindowTest, EditWritesOnlyWhatChangedAndASwitchedOffViewerStillRuns) {
+    const std::wstring other = L"\"" + program_ + L"\" /view \"%1\"",
+                       file = MakeFile(L"a b.txt", 0);
+    const std::wstring renewed = (dir_ / L"Rec Dir\\new rec.exe").wstring();
+    fs::copy_file(kRecorder, renewed);
+    for (auto [name, text] :
+         {std::pair{L"MUIVerb", L"Other &Tool"}, {L"", L"Unused"}, {L"Icon", L"C:\\other.ico,2"}})
+        SetString(HKEY_CLASSES_ROOT, Verb(L"Other"), name, text);
+    SetString(HKEY_CLASSES_ROOT, Verb(L"Other") + L"\\DropTarget", L"CLSID", L"{0}");
+    SetString(HKEY_CLASSES_ROOT, Command(L"Other"), L"", other);
+    Start();
+    Lines expected = Snapshot(HKEY_CLASSES_ROOT, Verb(L"Other"));
+    const std::wstring was = L"Other Tool = \"" + program_ + L"\" /view";
+    // Name, program, shown, Shift only; the line then; the values it changes (none: removed).
+    const std::tuple<std::wstring, std::wstring, bool, bool, std::wstring, Lines> edits[] = {
+        {L"Other &Tool", other, true, false, was, {}},
+        {L"Renamed", other, true, false, L"Renamed" + was.substr(10), {L". [MUIVerb] 1 Renamed"}},
+        {L"Renamed",
+         other,
+         false,
+         false,
+         L"Renamed" + was.substr(10) + L" (hidden)",
+         {L". [ProgrammaticAccessOnly] 1 "}},
+        {L"Renamed",
+         other,
+         true,
+         true,
+         L"Renamed" + was.substr(10) + L" (with Shift)",
+         {L". [ProgrammaticAccessOnly]", L". [Extended] 1 "}},
+        {L"Renamed",
+         renewed,
+         true,
+         false,
+         L"Renamed = " + renewed,
+         {L". [Extended]", L".\\command [] 1 \"" + renewed + L"\" \"%1\""}}};
+    for (size_t way = 0; way < std::size(edits); ++way) {
+        const auto& [name, program, shown, shiftOnly, line, changes] = edits[way];
+        SCOPED_TRACE(line);
+        // Opened by Enter on the list, by the Edit button and by a double click, in turn.
+        SetFocus(Item(List1)), Press(VK_HOME);
+        if (way % 3 == 0) Press(VK_RETURN);
+        if (way % 3 == 1) SetFocus(Item(cmdEdit)), Press(VK_SPACE);
+        if (way % 3 == 2) SendMessageW(Item(List1), WM_LBUTTONDBLCLK, 0, MAKELPARAM(2, 2));
+        ASSERT_EQ(GetFocus(), Item(txtName));
+        SetWindowTextW(Item(txtName), name.c_str()),
+            SetWindowTextW(Item(txtFilePath), program.c_str());
+        for (auto [box, on] : {std::pair{chkShowOnMenu, shown}, {chkShiftOnly, shiftOnly}})
+            if (Checked(box) != on) SetFocus(Item(box)), Press(VK_SPACE);
+        SetFocus(Item(cmdSave));
+        EXPECT_TRUE(Press(VK_SPACE).empty());
+        EXPECT_EQ(Shown(), Lines{line});
+        for (const std::wstring& change : changes) {
+            const std::wstring value = change.substr(0, change.find(L']') + 1);
+            std::erase_if(expected, [&](auto& l) { return l.starts_with(value + L" "); });
+            if (change != value) expected.push_back(change + L'\0');
+        }
+        auto snapshot = Snapshot(HKEY_CLASSES_ROOT, Verb(L"Other"));
+        std::ranges::sort(snapshot), std::ranges::sort(expected);
+        EXPECT_EQ(snapshot, expected);
+        // Off the menu or on it, programs can still run the entry.
+        const bool before = program == other;
+        fs::remove((before ? program_ : renewed) + L".txt");
+        Run(L"Other", file);
+        EXPECT_EQ(Recorded(before ? program_ : renewed),
+                  L"app_tests.exe|" + std::wstring(before ? L"/view|" : L"") + file + L"\n");
     }
 }
 
