@@ -28,9 +28,9 @@ std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key
     std::wstring path = folder;
     path += L'\\';
     for (const wchar_t c : key) path += c < L' ' || std::wcschr(L"<>:\"/\\|?*", c) ? L'_' : c;
-    // MAX_PATH holds the NUL; one name, at most 255 characters.
-    const size_t nameEnd = std::min(
-        {path.size(), MAX_PATH - 1 - stamp.size(), folder.size() + 1 + 255 - stamp.size()});
+    // MAX_PATH holds the NUL. Any folder the copies can go to leaves less than 255 characters
+    // for the file's name.
+    const size_t nameEnd = std::min(path.size(), MAX_PATH - 1 - stamp.size());
     path.resize(std::max(nameEnd, folder.size() + 1));
     if (IS_HIGH_SURROGATE(path.back())) path.pop_back();
     return path += stamp;
