@@ -1,4 +1,5 @@
 #include "registry/KeyTree.h"
+#include "registry/RegFile.h"
 #include "registry/clsRegistry.h"
 #include "tests/testing/Keys.h"
 
@@ -128,4 +129,14 @@ TEST_F(Registry, RestoreKeyTreeMakesTheKeyWhatItWas) {
     EXPECT_EQ(Snapshot(kRoot, Path()), before);
     EXPECT_EQ(RestoreKeyTree(kRoot, Path(L"k"), std::nullopt), ERROR_SUCCESS);
     EXPECT_EQ(Snapshot(kRoot, Path()), std::vector{L"."s});
+}
+
+// Wine's regedit ends hex(1) data with a NUL where it has none, so no import can show this one.
+TEST(RegFile, QuotesAStringOnlyWhereTheQuotedFormGivesBackItsBytes) {
+    for (const auto& [bytes, data] : {std::pair{std::vector<BYTE>{'a', 0, 0, 0}, L"\"a\""s},
+                                      {{'a', 0}, L"hex(1):61,00"},
+                                      {{}, L"hex(1):"}})
+        EXPECT_EQ(RegFileText(L"HKEY_CURRENT_USER\\k", {L"k", {{L"", REG_SZ, bytes}}}),
+                  L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n@=" +
+                      data + L"\r\n\r\n");
 }
