@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "ui/Contrast.h"
 #include "ui/Layout.h"
+#include "app/basDeleted.h"
 #include "app/basFile.h"
 #include "app/basMain.h"
 #include "registry/Ansi.h"
@@ -348,30 +349,38 @@ void frmMain::cmdDelete_Click() {
     SendMessageW(Item(List1), LB_GETTEXT, static_cast<WPARAM>(selected),
                  reinterpret_cast<LPARAM>(line.data()));
     line.resize(wcslen(line.c_str()));
-    if (Message(L"Are you sure you want to delete the current viewer?\r\r" + line,
+    const std::wstring folder = DeletedViewersFolder();
+    if (Message(L"Are you sure you want to delete the current viewer?\r\r" + line +
+                    L"\r\rA copy goes to " + folder + L" first; opening it brings the viewer back.",
                 L"Confirm Delete..", MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
 
     // The key the line was read from, whatever its display name says.
     const std::wstring key = viewers_[static_cast<size_t>(selected)].key;
     const std::wstring verbKey = VerbKey(key);
-    const std::wstring commandKey = CommandKey(key);
-    clsRegistry registry;
-    bool deleted = true;
-    if (registry.SubKeyExists(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE) {
-        deleted = registry.deleteKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE;
-        if (deleted && registry.SubKeyExists(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE)
-            deleted = registry.deleteKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE;
+    const KeyTreeRead viewer = ReadKeyTree(HKEY_CLASSES_ROOT, verbKey);
+    std::wstring copy;
+    LONG error = viewer.error;
+    if (viewer.tree) error = WriteDeletedCopy(folder, key, *viewer.tree, copy);
+    if (error != ERROR_SUCCESS) {
+        Message(
+            L"Nothing was deleted: the viewer's copy could not be written.\n\n" + SystemText(error),
+            AppTitle(), MB_ICONERROR | MB_OK);
+        return;
     }
+    // A viewer gone since the list was read needs nothing more than the list read again.
+    if (viewer.tree) error = DeleteKeyTree(HKEY_CLASSES_ROOT, verbKey, *viewer.tree);
     viewers_ = LoadViewerList(Item(List1));
-    if (!deleted) {
+    if (error != ERROR_SUCCESS) {
+        // Put back whole, the viewer needs no copy.
+        if (ReadKeyTree(HKEY_CLASSES_ROOT, verbKey).tree == viewer.tree) DeleteFileW(copy.c_str());
         // The entry is still there: it stays selected, so Delete can be tried again.
         const auto found = std::ranges::find(viewers_, key, &Viewer::key);
         if (found != viewers_.end())
             SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(found - viewers_.begin()),
                          0);
-        Message(L"The viewer could not be deleted.\n\n" + SystemText(registry.LastError()),
-                AppTitle(), MB_ICONERROR | MB_OK);
+        Message(L"The viewer could not be deleted.\n\n" + SystemText(error), AppTitle(),
+                MB_ICONERROR | MB_OK);
         return;
     }
     // A disabled button loses the focus; it goes to the list instead of nowhere.

@@ -76,7 +76,7 @@ class InOut {
     T& ref_;
 };
 
-// The advapi32 functions that clsRegistry calls. Tests replace entries only to make the
+// The advapi32 functions that clsRegistry and KeyTree call. Tests replace entries only to make the
 // registry fail in ways a real key cannot; the defaults are the real functions.
 struct RegistryApi {
     decltype(&::RegOpenKeyExA) OpenKeyEx = ::RegOpenKeyExA;
@@ -88,6 +88,14 @@ struct RegistryApi {
     decltype(&::RegQueryValueExA) QueryValueEx = ::RegQueryValueExA;
     decltype(&::RegSetValueExA) SetValueEx = ::RegSetValueExA;
     decltype(&::RegEnumValueA) EnumValue = ::RegEnumValueA;
+    // The wide calls that read, delete and write a key whole (registry/KeyTree.h).
+    decltype(&::RegOpenKeyExW) OpenKeyExW = ::RegOpenKeyExW;
+    decltype(&::RegQueryInfoKeyW) QueryInfoKeyW = ::RegQueryInfoKeyW;
+    decltype(&::RegEnumValueW) EnumValueW = ::RegEnumValueW;
+    decltype(&::RegEnumKeyExW) EnumKeyExW = ::RegEnumKeyExW;
+    decltype(&::RegCreateKeyExW) CreateKeyExW = ::RegCreateKeyExW;
+    decltype(&::RegSetValueExW) SetValueExW = ::RegSetValueExW;
+    decltype(&::RegDeleteKeyW) DeleteKeyW = ::RegDeleteKeyW;
 };
 
 RegistryApi& Advapi() noexcept;

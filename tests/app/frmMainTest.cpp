@@ -1,6 +1,7 @@
 // The main window driven through its real controls, keys and dialogs; each change read back.
 
 #include "about/frmAbout.h"
+#include "app/basDeleted.h"
 #include "app/frmMain.h"
 #include "registry/clsRegistry.h"
 #include "tests/testing/Keys.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <regex>
 #include <span>
 
 namespace {
@@ -67,6 +69,12 @@ LONG WINAPI RefuseCommandKey(HKEY root, LPCSTR path, Rest... rest) {
     return RegCreateKeyExA(root, path, rest...);
 }
 
+// No real key refuses its own deletion once what is below it went.
+LONG WINAPI RefuseCommandKeyW(HKEY root, LPCWSTR path) {
+    if (std::wstring_view(path).ends_with(L"Refused\\command")) return ERROR_ACCESS_DENIED;
+    return RegDeleteKeyW(root, path);
+}
+
 // Each control (the client area first): place and size in its parent, font height, all fits.
 std::vector<std::array<LONG, 6>> Layout(HWND window) {
     std::vector<std::array<LONG, 6>> layout;
@@ -100,6 +108,7 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override {
         hook_ = SetWindowsHookExW(WH_CBT, Answering, nullptr, GetCurrentThreadId());
         DeleteTree(HKEY_CLASSES_ROOT, kShell), fs::remove_all(dir_);
+        SetEnvironmentVariableW(L"LOCALAPPDATA", dir_.c_str());  // for the copies Delete keeps
         fs::create_directories(dir_ / L"my docs"), fs::create_directories(dir_ / L"Rec Dir");
         fs::copy_file(kRecorder, program_ = (dir_ / L"Rec Dir\\rec.exe").wstring());
     }
@@ -323,9 +332,10 @@ TEST_F(MainWindowTest, KeyboardAloneAddsSavesEditsAndDeletesWithTheFocusAlwaysRe
     Walk(selecting);
     EXPECT_EQ(TextOf(Item(txtName)) + L"|" + TextOf(Item(txtFilePath)), L"Keyed|" + program_);
     SetFocus(Item(cmdCancel)), Press(VK_SPACE), Press(VK_TAB);
-    EXPECT_EQ(
-        Press(VK_SPACE, IDYES),
-        Lines{L"? Are you sure you want to delete the current viewer?\r\rKeyed = " + program_});
+    EXPECT_EQ(Press(VK_SPACE, IDYES),
+              Lines{L"? Are you sure you want to delete the current viewer?\r\rKeyed = " +
+                    program_ + L"\r\rA copy goes to " + dir_.wstring() +
+                    L"\\Talvern\\Deleted viewers first; opening it brings the viewer back."});
     EXPECT_EQ(GetFocus(), Item(List1));
     // Active again: the focus goes back, or to the first stop if its control is out of reach.
     for (auto [id, reachable, back] : {std::tuple{List1, TRUE, List1}, {cmdAdd, FALSE, List1}}) {
@@ -407,36 +417,88 @@ TEST_F(MainWindowTest, EditWritesOnlyWhatChangedAndASwitchedOffViewerStillRuns) 
     }
 }
 
-TEST_F(MainWindowTest, DeleteRemovesOnlyTheKeyTheSelectedLineCameFrom) {
-    Register(L"A", L"A=B", L"C:\\a.exe %1");
-    Register(L"B", L"B", L"C:\\b.exe %1");
-    Register(L" padded ", L" padded ", L"C:\\p.exe %1");
-    Register(L"Stuck", L"Stuck", L"C:\\s.exe %1");
-    CreateKey(HKEY_CLASSES_ROOT, Command(L"Stuck") + L"\\held");  // the registry will not delete it
+// Delete takes the line's own key whole, after a copy that Wine's own regedit imports back byte
+// for byte; refused part-way, or with no copy written, it changes nothing and says why.
+TEST_F(MainWindowTest, DeleteTakesTheLinesOwnKeyWholeAfterACopyThatBringsItBack) {
+    const std::wstring full = Verb(L"Full"), odd = L"\"q\" \\ \u03A9\u4E2D";  // not in 1252
+    Register(L"Full", odd, L"C:\\f.exe %1");
+    const std::tuple<std::wstring, DWORD, std::vector<BYTE>> values[] = {
+        {L"none", REG_NONE, {1, 2}},
+        {L"empty", REG_SZ, {}},
+        {L"lines", REG_SZ, {'a', 0, '\r', 0, '\n', 0, 0, 0}},
+        {L"inner NUL", REG_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0}},
+        {L"expand", REG_EXPAND_SZ, {'%', 0, 'T', 0, '%', 0, 0, 0}},
+        {L"binary", REG_BINARY, std::vector<BYTE>(60, 0xAB)},
+        {L"dword", REG_DWORD, {1, 2, 3, 0x84}},
+        {L"big", REG_DWORD_BIG_ENDIAN, {1, 2, 3, 4}},
+        {L"multi", REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+        {L"qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {odd, 0x12345, {7}}};
+    for (const auto& [name, type, bytes] : values)
+        SetRaw(HKEY_CLASSES_ROOT, full, name, type, bytes);
+    SetString(HKEY_CLASSES_ROOT, full + L"\\\u4E2D\\deeper", L"", odd);
+    SetString(HKEY_CLASSES_ROOT, Verb(L"No*Command?"), L"", L"Bare");
+    Register(L"Dde", L"D", L"C:\\d.exe %1");
+    SetString(HKEY_CLASSES_ROOT, Verb(L"Dde") + L"\\ddeexec\\Application", L"", L"d");
+    Register(L"Refused", L"R", L"C:\\r.exe %1");
+    CreateKey(HKEY_CLASSES_ROOT, Command(L"Refused") + L"\\x"),
+        CreateKey(HKEY_CLASSES_ROOT, Verb(L"Refused") + L"\\a");
+    Advapi().DeleteKeyW = RefuseCommandKeyW;
     Start();
     EnableWindow(Item(cmdDelete), TRUE), SetFocus(Item(cmdDelete));  // as after a Save
     EXPECT_EQ(Press(VK_SPACE), Lines{L"i Please select a viewer to delete!"});
-    const std::wstring p = L" padded  = C:\\p.exe", a = L"A=B = C:\\a.exe", b = L"B = C:\\b.exe",
-                       s = L"Stuck = C:\\s.exe";
-    // The line chosen, the answer, the lines left, how the last box began.
-    const std::tuple<size_t, int, Lines, std::wstring> steps[] = {
-        {0, IDNO, {p, a, b, s}, L"? "},
-        {1, IDYES, {p, b, s}, L"? "},
-        {2, IDYES, {p, b, s}, L"x The viewer could not be deleted.\n\n"},
-        {0, IDYES, {b, s}, L"? "}};
-    for (const auto& [line, answer, left, said] : steps) {
+    const auto before = Snapshot(HKEY_CLASSES_ROOT, kShell);
+    const fs::path folder = dir_ / L"Talvern\\Deleted viewers";
+    // The line chosen, the answer, whether the copy's folder cannot be made, what goes, what the
+    // last box begins with.
+    const std::tuple<size_t, int, bool, std::wstring, std::wstring> steps[] = {
+        {3, IDYES, false, L"", L"x The viewer could not be deleted.\n\n"},
+        {0, IDYES, true, L"",
+         L"x Nothing was deleted: the viewer's copy could not be written.\n\n"},
+        {1, IDNO, false, L"", L"? "},
+        {1, IDYES, false, L"Full", L"? "},
+        {1, IDYES, false, L"No*Command?", L"? "},
+        {0, IDYES, false, L"Dde", L"? "}};
+    Lines left = before, copies;
+    for (const auto& [line, answer, blocked, gone, said] : steps) {
+        SetEnvironmentVariableW(L"LOCALAPPDATA", (blocked ? program_ : dir_.wstring()).c_str());
         SetFocus(Item(List1));
         for (size_t down = 0; down <= line; ++down) Press(down ? VK_DOWN : VK_HOME);
         SetFocus(Item(cmdDelete));
         const Lines boxes = Press(VK_SPACE, answer);
         ASSERT_FALSE(boxes.empty());
         EXPECT_TRUE(boxes.back().starts_with(said)) << boxes.back();
-        EXPECT_EQ(Shown(), left);
+        const std::wstring key = L".\\" + gone;
+        if (!gone.empty())
+            std::erase_if(left, [&](const std::wstring& l) {
+                return l == key || l.starts_with(key + L" [") || l.starts_with(key + L"\\");
+            });
+        EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kShell), left);
         // A line still there after Delete was tried stays selected, for another try.
-        const bool kept = answer == IDNO || said.starts_with(L"x");
+        const bool kept = gone.empty();
         EXPECT_EQ(SendMessageW(Item(List1), LB_GETCURSEL, 0, 0), kept ? LRESULT(line) : LB_ERR);
         EXPECT_EQ(IsWindowEnabled(Item(cmdDelete)), kept);
+        // One copy for each viewer deleted, named after its key and the time.
+        if (!gone.empty())
+            copies.push_back(std::regex_replace(gone, std::wregex(L"[*?]"), L"_") +
+                             L" 0000-00-00 00.00.00.reg");
+        Lines named;
+        for (const auto& copy : fs::directory_iterator(folder))
+            named.push_back(
+                std::regex_replace(copy.path().filename().wstring(), std::wregex(L"\\d"), L"0"));
+        std::ranges::sort(named), std::ranges::sort(copies);
+        EXPECT_EQ(named, copies);
     }
+    for (const auto& copy : fs::directory_iterator(folder)) {
+        std::wstring command = L"regedit.exe /s \"" + copy.path().wstring() + L"\"";
+        STARTUPINFOW startup{sizeof startup};
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        WaitForSingleObject(process.hProcess, Seconds(30));
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
+    }
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kShell), before);
 }
 
 TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
@@ -476,6 +538,17 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
         }
     }
     DestroyWindow(FindWindowW(L"TalvernAbout", nullptr));
+}
+
+// What a file name cannot hold becomes "_"; a long key is cut, never within a character, to fit.
+TEST(DeletedCopy, IsNamedAfterTheKeyAndTheLocalTimeAndFitsInMaxPath) {
+    const SYSTEMTIME at{2026, 12, 2, 8, 14, 3, 27, 0};
+    EXPECT_EQ(DeletedCopyPath(L"C:\\f", L"a<>:\"/|?*\tb", at),
+              L"C:\\f\\a_________b 2026-12-08 14.03.27.reg");
+    EXPECT_EQ(DeletedCopyPath(L"C:\\f", std::wstring(255, L'k'), at).size(), MAX_PATH - 1);
+    const std::wstring deep = L"C:\\" + std::wstring(198, L'd');
+    EXPECT_EQ(DeletedCopyPath(deep, std::wstring(32, L'k') + L"\U0001F600", at),
+              deep + L"\\" + std::wstring(32, L'k') + L" 2026-12-08 14.03.27.reg");
 }
 
 }  // namespace

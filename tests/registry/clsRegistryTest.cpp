@@ -1,3 +1,5 @@
+#include "registry/KeyTree.h"
+#include "registry/RegFile.h"
 #include "registry/clsRegistry.h"
 #include "tests/testing/Keys.h"
 
@@ -114,4 +116,27 @@ TEST_F(Registry, WritesOneNulNeedsTheKeyReadsWhatFitsOnceInOrderAndAnswersForWha
         EXPECT_EQ(reg.ValueNameExists(kRoot, Path(below), name), exists ? VARIANT_TRUE : 0);
         EXPECT_EQ(reg.getValueNameType(kRoot, Path(below), name), type) << below << name;
     }
+}
+
+// Whatever was changed or added below a key goes, and what was read before comes back exactly.
+TEST_F(Registry, RestoreKeyTreeMakesTheKeyWhatItWas) {
+    SetRaw(kRoot, Path(L"k"), L"v", REG_BINARY, {1, 2});
+    SetString(kRoot, Path(L"k\\sub"), L"", L"x");
+    const auto before = Snapshot(kRoot, Path());
+    const std::optional<KeyTree> read = ReadKeyTree(kRoot, Path(L"k")).tree;
+    SetString(kRoot, Path(L"k"), L"v", L"changed"), SetString(kRoot, Path(L"k\\new"), L"", L"y");
+    EXPECT_EQ(RestoreKeyTree(kRoot, Path(L"k"), read), ERROR_SUCCESS);
+    EXPECT_EQ(Snapshot(kRoot, Path()), before);
+    EXPECT_EQ(RestoreKeyTree(kRoot, Path(L"k"), std::nullopt), ERROR_SUCCESS);
+    EXPECT_EQ(Snapshot(kRoot, Path()), std::vector{L"."s});
+}
+
+// Wine's regedit ends hex(1) data with a NUL where it has none, so no import can show this one.
+TEST(RegFile, QuotesAStringOnlyWhereTheQuotedFormGivesBackItsBytes) {
+    for (const auto& [bytes, data] : {std::pair{std::vector<BYTE>{'a', 0, 0, 0}, L"\"a\""s},
+                                      {{'a', 0}, L"hex(1):61,00"},
+                                      {{}, L"hex(1):"}})
+        EXPECT_EQ(RegFileText(L"HKEY_CURRENT_USER\\k", {L"k", {{L"", REG_SZ, bytes}}}),
+                  L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n@=" +
+                      data + L"\r\n\r\n");
 }
