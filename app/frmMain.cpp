@@ -292,9 +292,12 @@ void frmMain::cmdSave_Click() {
     };
     // The program's icon replaces one of the old program, never one of some other file.
     const bool keepIcon = editing_ && !old.icon.empty() && !IconOfCommand(old.icon, old.command);
+    // An edited viewer gone since it was listed is not made again.
+    const LONG unread =
+        editing_ && !before.tree && !before.error ? ERROR_KEY_DELETED : before.error;
     // Each write goes only where the one before it went; a failure undoes them all.
     const bool saved =
-        before.error == ERROR_SUCCESS &&
+        unread == ERROR_SUCCESS &&
         (editing_ || registry.createKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE) &&
         (!nameChanged || set(verbKey, old.textInMenuTextValue ? kMenuTextValue : L"", name,
                              old.textExpands ? REG_EXPAND_SZ : REG_SZ)) &&
@@ -306,8 +309,8 @@ void frmMain::cmdSave_Click() {
         (shiftOnly == old.shiftOnly ||
          (shiftOnly ? set(verbKey, kShiftOnlyValue, L"") : remove(kShiftOnlyValue)));
     if (!saved) {
-        const LONG error = before.error ? before.error : registry.LastError();
-        if (before.error == ERROR_SUCCESS) RestoreKeyTree(HKEY_CLASSES_ROOT, verbKey, before.tree);
+        const LONG error = unread ? unread : registry.LastError();
+        if (unread == ERROR_SUCCESS) RestoreKeyTree(HKEY_CLASSES_ROOT, verbKey, before.tree);
         viewers_ = LoadViewerList(Item(List1));
         Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
                 MB_ICONERROR | MB_OK);

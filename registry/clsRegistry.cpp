@@ -218,7 +218,7 @@ VARIANT_BOOL clsRegistry::deleteValueName(InOut<HKEY> hKEY, InOut<std::wstring> 
         OpenKey key(*hKEY, *lpSubKey, KEY_ALL_ACCESS);
         if (!key) return VARIANT_FALSE;
         const bool deleted =
-            Advapi().DeleteValue(key.Get(), ToAnsi(*lpValueName).c_str()) == ERROR_SUCCESS;
+            Succeeded(Advapi().DeleteValue(key.Get(), ToAnsi(*lpValueName).c_str()));
         const bool closed = key.Close();
         return Bool(deleted && closed);
     });

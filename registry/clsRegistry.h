@@ -137,9 +137,9 @@ class clsRegistry {
     RegValue Value() noexcept;
     void Value(const RegData& vData) noexcept;
 
-    // The system error code of the last createKey, setValue or deleteKey of this instance that
-    // failed, for callers that tell the user why; ERROR_SUCCESS while none has failed. No
-    // member's result depends on it.
+    // The system error code of the last createKey, setValue, deleteKey or deleteValueName of this
+    // instance that failed, for callers that tell the user why; ERROR_SUCCESS while none has
+    // failed. No member's result depends on it.
     LONG LastError() const noexcept { return lastError_; }
 
   private:

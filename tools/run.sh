@@ -2,9 +2,10 @@
 # Builds Talvern and starts it under Wine.
 #   tools/run.sh                   start it; without a display, on a virtual one, saving a
 #                                  screenshot of the main window and running until interrupted
-#   tools/run.sh --screenshots DIR save the list panel, the edit panel, the About window and
-#                                  the list panel at 144 DPI as DIR/main-list.png,
-#                                  DIR/main-edit.png, DIR/about.png, DIR/main-144dpi.png, then stop
+#   tools/run.sh --screenshots DIR save the list panel, the edit panel for a new and for an
+#                                  existing viewer, the About window and the list panel at 144 DPI
+#                                  as DIR/main-list.png, DIR/main-edit.png, DIR/main-edit-viewer.png,
+#                                  DIR/about.png, DIR/main-144dpi.png, then stop
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shots=""
@@ -29,8 +30,9 @@ if [ -n "$shots" ]; then
     program='C:\windows\notepad.exe'
     [ $viewer = Wordpad ] && program='C:\Program Files\Windows NT\Accessories\wordpad.exe'
     "$WINE" reg add "HKCR\\*\\shell\\$viewer" /ve /d "$viewer" /f >/dev/null 2>&1
-    "$WINE" reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "$program %1" /f >/dev/null 2>&1
+    "$WINE" reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "\"$program\" \"%1\"" /f >/dev/null 2>&1
   done
+  "$WINE" reg add 'HKCR\*\shell\Wordpad' /v Extended /d "" /f >/dev/null 2>&1
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$shots" ]; then
@@ -70,20 +72,27 @@ click() {
 
 if [ -n "$shots" ]; then
   shoot "Talvern 3.0" "$shots/main-list.png"
-  click "Talvern 3.0" 72 192          # Add New
+  click "Talvern 3.0" 56 192          # Add New
   shoot "Talvern 3.0" "$shots/main-edit.png"
   click "Talvern 3.0" 210 192         # Cancel
-  click "Talvern 3.0" 264 192         # About
+  click "Talvern 3.0" 100 64          # the second viewer
+  click "Talvern 3.0" 206 192         # Edit
+  shoot "Talvern 3.0" "$shots/main-edit-viewer.png"
+  click "Talvern 3.0" 210 192         # Cancel
+  click "Talvern 3.0" 280 192         # About
   shoot "Talvern - About" "$shots/about.png"
   # Once more at 144 DPI, read when the server starts; the prefix is put back to 96 after.
   wineserver -k 2>/dev/null || true
   wineserver -w
   dpi() { "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
   dpi 144
+  # A server that was running while the setting changed keeps the old DPI for new programs.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
   "$WINE" "$exe" &
   shoot "Talvern 3.0" "$shots/main-144dpi.png"
   dpi 96
-  echo "Screenshots: $shots/main-list.png $shots/main-edit.png $shots/about.png $shots/main-144dpi.png"
+  echo "Screenshots: $shots/main-list.png $shots/main-edit.png $shots/main-edit-viewer.png $shots/about.png $shots/main-144dpi.png"
   exit 0
 fi
 
