@@ -39,6 +39,7 @@ std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key
 LONG WriteDeletedCopy(const std::wstring& folder, const std::wstring& key, const KeyTree& viewer,
                       std::wstring& file) noexcept {
     if (folder.empty()) return ERROR_ENVVAR_NOT_FOUND;
+    if (!FitsRegFile(viewer)) return ERROR_INVALID_NAME;
     try {
         CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);
         CreateDirectoryW(folder.c_str(), nullptr);

@@ -65,12 +65,13 @@ std::wstring WithoutAccessMarks(const std::wstring& text) {
 
 }  // namespace
 
-Viewer ReadViewer(clsRegistry& registry, const std::wstring& key) {
+std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key) {
     Viewer viewer{key};
     const NamedValue* menuText = nullptr;
     const NamedValue* display = nullptr;
     const auto values = registry.getValues(HKEY_CLASSES_ROOT, VerbKey(key));
-    for (const auto& value : values) {
+    if (!values) return std::nullopt;
+    for (const auto& value : *values) {
         // Explorer reads a text up to its first NUL, and only from a string that holds one.
         const bool text = (value.type == REG_SZ || value.type == REG_EXPAND_SZ) &&
                           !StripNulls(AsText(value.data)).empty();
@@ -190,11 +191,12 @@ std::vector<Viewer> LoadViewerList(HWND List1) {
     std::wstring longest;
     for (const auto& name : names) {
         if (!listed.insert(Folded(name)).second) continue;
-        Viewer viewer = ReadViewer(registry, name);
-        std::wstring line = ViewerLine(viewer);
+        std::optional<Viewer> viewer = ReadViewer(registry, name);
+        if (!viewer) continue;
+        std::wstring line = ViewerLine(*viewer);
         if (line.size() > longest.size()) longest = line;
         if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
-            viewers.push_back(std::move(viewer));
+            viewers.push_back(std::move(*viewer));
     }
     ScrollToWidestLine(List1, longest);
     SendMessageW(List1, WM_SETREDRAW, TRUE, 0);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ struct Viewer {
     std::wstring icon;       // the Icon value: the file Explorer draws beside the entry
 };
 
-Viewer ReadViewer(clsRegistry& registry, const std::wstring& key);
+// Nothing when the key cannot be read, as when the code page cannot name it.
+std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key);
 // The menu text Explorer shows: expanded, an indirect string loaded, access-key marks dropped;
 // the key's name where the entry holds no text.
 std::wstring MenuText(const Viewer& viewer);

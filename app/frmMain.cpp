@@ -239,7 +239,7 @@ void frmMain::ApplyDpi(UINT dpi) {
 
 void frmMain::Form_Load() {
     SetWindowTextW(hwnd_, MainCaption().c_str());
-    viewers_ = LoadViewerList(Item(List1));
+    LoadList();
 }
 
 void frmMain::cmdAdd_Click() {
@@ -261,7 +261,7 @@ void frmMain::cmdSave_Click() {
     const std::wstring key = editing_ ? editing_->key : name;
     clsRegistry registry;
     // A new viewer may replace an entry of the same name: its switches are then set as well.
-    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key);
+    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key).value_or(Viewer{key});
     const bool nameChanged = !editing_ || name != (old.text.empty() ? old.key : old.text);
     const bool programChanged = !editing_ || path != ProgramText(old.command);
     if (nameChanged && !(editing_ ? IsValidText(name) : IsValidName(name))) {
@@ -311,17 +311,14 @@ void frmMain::cmdSave_Click() {
     if (!saved) {
         const LONG error = unread ? unread : registry.LastError();
         if (unread == ERROR_SUCCESS) RestoreKeyTree(HKEY_CLASSES_ROOT, verbKey, before.tree);
-        viewers_ = LoadViewerList(Item(List1));
+        LoadList();
         Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
                 MB_ICONERROR | MB_OK);
         SetFocus(Item(txtName));
         return;
     }
 
-    viewers_ = LoadViewerList(Item(List1));
-    // Nothing is selected in the list made afresh.
-    EnableWindow(Item(cmdDelete), FALSE);
-    EnableWindow(Item(cmdEdit), FALSE);
+    LoadList();
     ShowEditPanel(false);
 }
 
@@ -373,26 +370,33 @@ void frmMain::cmdDelete_Click() {
     }
     // A viewer gone since the list was read needs nothing more than the list read again.
     if (viewer.tree) error = DeleteKeyTree(HKEY_CLASSES_ROOT, verbKey, *viewer.tree);
-    viewers_ = LoadViewerList(Item(List1));
+    LoadList();
     if (error != ERROR_SUCCESS) {
         // Put back whole, the viewer needs no copy.
         if (ReadKeyTree(HKEY_CLASSES_ROOT, verbKey).tree == viewer.tree) DeleteFileW(copy.c_str());
         // The entry is still there: it stays selected, so Delete can be tried again.
         const auto found = std::ranges::find(viewers_, key, &Viewer::key);
-        if (found != viewers_.end())
+        if (found != viewers_.end()) {
             SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(found - viewers_.begin()),
                          0);
+            List1_Click();
+        }
         Message(L"The viewer could not be deleted.\n\n" + SystemText(error), AppTitle(),
                 MB_ICONERROR | MB_OK);
         return;
     }
     // A disabled button loses the focus; it goes to the list instead of nowhere.
     SetFocus(Item(List1));
-    EnableWindow(Item(cmdDelete), FALSE);
-    EnableWindow(Item(cmdEdit), FALSE);
 }
 
 void frmMain::cmdAbout_Click() { frmAbout::Show(); }
+
+// Nothing is selected in the list made afresh, so there is nothing to delete or edit.
+void frmMain::LoadList() {
+    viewers_ = LoadViewerList(Item(List1));
+    EnableWindow(Item(cmdDelete), FALSE);
+    EnableWindow(Item(cmdEdit), FALSE);
+}
 
 // The focus goes with the panel, never staying on a control that is hidden. The boxes are
 // filled as they are shown, so that a cancelled text never comes back.

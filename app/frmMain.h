@@ -65,6 +65,7 @@ class frmMain : public Window<frmMain> {
     void OnActivate(bool active);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
+    void LoadList();
     // Shows the edit panel holding name, program and the switches, or the list panel.
     void ShowEditPanel(bool edit, const std::wstring& name = {}, const std::wstring& program = {},
                        bool shown = true, bool shiftOnly = false);

@@ -83,6 +83,42 @@ LONG RemoveTree(HKEY root, const std::wstring& path, const KeyTree& tree) {
     return Advapi().DeleteKeyW(root, path.c_str());
 }
 
+// Registry names compare without regard to case.
+template <class Named>
+const Named* Find(const std::vector<Named>& items, const std::wstring& name) {
+    const auto found = std::ranges::find_if(items, [&](const Named& item) {
+        return CompareStringOrdinal(item.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
+    return found == items.end() ? nullptr : &*found;
+}
+
+// Turns the key at path, which holds `now`, into `before`, going on past a failure.
+LONG Reconcile(HKEY root, const std::wstring& path, const KeyTree& now, const KeyTree& before) {
+    HKEY opened = nullptr;
+    LONG status = Advapi().OpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE, &opened);
+    if (status != ERROR_SUCCESS) return status;
+    const UniqueKey key(opened);
+    for (const StoredValue& value : now.values)
+        if (!Find(before.values, value.name))
+            status = FirstFailure(status, Advapi().DeleteValueW(key.get(), value.name.c_str()));
+    for (const StoredValue& value : before.values)
+        if (const StoredValue* was = Find(now.values, value.name); !was || !(*was == value))
+            status =
+                FirstFailure(status, Advapi().SetValueExW(key.get(), value.name.c_str(), 0,
+                                                          value.type, value.data.data(),
+                                                          static_cast<DWORD>(value.data.size())));
+    for (const KeyTree& sub : now.subKeys)
+        if (!Find(before.subKeys, sub.name))
+            status = FirstFailure(status, RemoveTree(root, Below(path, sub.name), sub));
+    for (const KeyTree& sub : before.subKeys) {
+        const KeyTree* was = Find(now.subKeys, sub.name);
+        const std::wstring below = Below(path, sub.name);
+        status = FirstFailure(
+            status, was ? Reconcile(root, below, *was, sub) : WriteTree(root, below, sub));
+    }
+    return status;
+}
+
 }  // namespace
 
 KeyTreeRead ReadKeyTree(HKEY root, const std::wstring& path) noexcept {
@@ -101,10 +137,10 @@ LONG RestoreKeyTree(HKEY root, const std::wstring& path,
                     const std::optional<KeyTree>& before) noexcept {
     try {
         const KeyTreeRead now = ReadKeyTree(root, path);
-        LONG status = now.error;
-        if (now.tree) status = RemoveTree(root, path, *now.tree);
-        if (before) status = FirstFailure(status, WriteTree(root, path, *before));
-        return status;
+        if (now.error != ERROR_SUCCESS) return now.error;
+        if (!now.tree) return before ? WriteTree(root, path, *before) : ERROR_SUCCESS;
+        if (!before) return RemoveTree(root, path, *now.tree);
+        return Reconcile(root, path, *now.tree, *before);
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

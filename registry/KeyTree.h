@@ -34,8 +34,9 @@ struct KeyTreeRead {
 // The key root\path with everything below it.
 KeyTreeRead ReadKeyTree(HKEY root, const std::wstring& path) noexcept;
 
-// Makes root\path exactly `before` again: what is there now goes, then `before` is written back
-// (nothing: the key stays absent). The code of the first failure, or ERROR_SUCCESS.
+// Makes root\path exactly `before` again (nothing: the key absent). Only what differs is touched,
+// so a key that stays keeps what a .reg copy cannot hold: whether it is volatile, its security.
+// The code of the first failure, or ERROR_SUCCESS.
 LONG RestoreKeyTree(HKEY root, const std::wstring& path,
                     const std::optional<KeyTree>& before) noexcept;
 

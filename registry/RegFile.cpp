@@ -86,6 +86,14 @@ void AddKey(std::wstring& out, const std::wstring& keyName, const KeyTree& tree)
 
 }  // namespace
 
+bool FitsRegFile(const KeyTree& tree) {
+    const auto fits = [](const std::wstring& name) {
+        return name.find_first_of(L"\r\n") == name.npos;
+    };
+    return fits(tree.name) && std::ranges::all_of(tree.values, fits, &StoredValue::name) &&
+           std::ranges::all_of(tree.subKeys, FitsRegFile);
+}
+
 std::wstring RegFileText(const std::wstring& keyName, const KeyTree& tree) {
     std::wstring out = L"Windows Registry Editor Version 5.00\r\n";
     AddKey(out, keyName, tree);

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// Whether Registry Editor can read back every name of the tree: it reads a name up to the end of
+// its line.
+bool FitsRegFile(const KeyTree& tree);
+
 // The file's text for `tree` under its full key name (as HKEY_CLASSES_ROOT\*\shell\x): a section
 // per key, parents first; each value in its own type, a string quoted only where the quoted form
 // gives back its exact bytes.

@@ -163,12 +163,13 @@ VARIANT_BOOL clsRegistry::enumValues(ValueTable& lpValues, LONG& lpSize, InOut<H
     return result;
 }
 
-std::vector<NamedValue> clsRegistry::getValues(HKEY hKEY,
-                                               const std::wstring& szSubKey) const noexcept {
-    return Guarded<std::vector<NamedValue>>({}, [&] {
+std::optional<std::vector<NamedValue>> clsRegistry::getValues(
+    HKEY hKEY, const std::wstring& szSubKey) const noexcept {
+    using Values = std::optional<std::vector<NamedValue>>;
+    return Guarded<Values>(std::nullopt, [&]() -> Values {
         std::vector<NamedValue> values;
         OpenKey key(hKEY, szSubKey, KEY_QUERY_VALUE);
-        if (!key) return values;
+        if (!key) return std::nullopt;
         BYTE data[kBufferSize] = {};
         for (DWORD index = 0;; ++index) {
             char name[kBufferSize];
@@ -184,7 +185,7 @@ std::vector<NamedValue> clsRegistry::getValues(HKEY hKEY,
                               text ? StringText(reinterpret_cast<const char*>(data), dataSize)
                                    : DataText(type, data, dataSize)});
         }
-        if (!key.Close()) values.clear();
+        if (!key.Close()) return std::nullopt;
         return values;
     });
 }
@@ -216,7 +217,7 @@ VARIANT_BOOL clsRegistry::deleteValueName(InOut<HKEY> hKEY, InOut<std::wstring> 
     return Guarded(VARIANT_FALSE, [&] {
         Fallback(*hKEY, *lpSubKey, *lpValueName);
         OpenKey key(*hKEY, *lpSubKey, KEY_ALL_ACCESS);
-        if (!key) return VARIANT_FALSE;
+        if (!Succeeded(key.Status())) return VARIANT_FALSE;
         const bool deleted =
             Succeeded(Advapi().DeleteValue(key.Get(), ToAnsi(*lpValueName).c_str()));
         const bool closed = key.Close();

@@ -95,6 +95,7 @@ struct RegistryApi {
     decltype(&::RegEnumKeyExW) EnumKeyExW = ::RegEnumKeyExW;
     decltype(&::RegCreateKeyExW) CreateKeyExW = ::RegCreateKeyExW;
     decltype(&::RegSetValueExW) SetValueExW = ::RegSetValueExW;
+    decltype(&::RegDeleteValueW) DeleteValueW = ::RegDeleteValueW;
     decltype(&::RegDeleteKeyW) DeleteKeyW = ::RegDeleteKeyW;
 };
 
@@ -108,8 +109,9 @@ class clsRegistry {
   public:
     VARIANT_BOOL enumValues(ValueTable& lpValues, LONG& lpSize, InOut<HKEY> hKEY = {},
                             InOut<std::wstring> lpSubKey = {}) noexcept;
-    // Every value of one key, read while it is open once; nothing when it cannot be opened.
-    std::vector<NamedValue> getValues(HKEY hKEY, const std::wstring& szSubKey) const noexcept;
+    // Every value of one key, read while it is open once; nothing when it cannot be read.
+    std::optional<std::vector<NamedValue>> getValues(HKEY hKEY,
+                                                     const std::wstring& szSubKey) const noexcept;
     std::vector<std::wstring> enumSubKeys(InOut<HKEY> hKEY = {},
                                           InOut<std::wstring> lpSubKey = {}) noexcept;
     VARIANT_BOOL deleteValueName(InOut<HKEY> hKEY = {}, InOut<std::wstring> lpSubKey = {},

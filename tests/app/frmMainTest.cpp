@@ -63,6 +63,11 @@ LRESULT CALLBACK Answering(int code, WPARAM wParam, LPARAM lParam) {
 
 // No real registry state makes only the creation of a new verb key's command key fail.
 template <class... Rest>
+LONG WINAPI RefuseShiftOnly(HKEY key, LPCSTR name, Rest... rest) {
+    if (std::string_view(name) == "Extended") return ERROR_ACCESS_DENIED;
+    return RegSetValueExA(key, name, rest...);
+}
+template <class... Rest>
 LONG WINAPI RefuseCommandKey(HKEY root, LPCSTR path, Rest... rest) {
     if (std::string_view(path).ends_with("Refused\\command")) return ERROR_ACCESS_DENIED;
     return RegCreateKeyExA(root, path, rest...);
@@ -241,6 +246,7 @@ TEST_F(MainWindowTest,
     // Code page 1252 maps the Greek name onto the Latin one: that entry is reached, once.
     Register(L"omega", L"Latin", L"C:\\l.exe %1");
     Register(L"\u03A9mega", L"Greek", L"C:\\g.exe %1");
+    Register(L"\u4E2D", L"Unreachable", L"C:\\u.exe %1");  // no name in code page 1252
     SetString(HKEY_CLASSES_ROOT, Verb(L"raw"), L"", L"Raw");
     SetString(HKEY_CLASSES_ROOT, Command(L"raw"), L"", L"C:\\r.exe %1", REG_EXPAND_SZ);
     // Takes no sub-key that is not volatile too: the command key cannot be made below it.
@@ -278,6 +284,9 @@ TEST_F(MainWindowTest,
     }
     fs::current_path(fs::temp_directory_path());
     Advapi() = {};
+    // Put back as it was, not made again: the key is still volatile.
+    CreateKey(HKEY_CLASSES_ROOT, Verb(L"Volatile") + L"\\child");
+    EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT, Verb(L"Volatile") + L"\\child").empty());
     EXPECT_TRUE(Save(L"My Viewer", program_).empty());
     EXPECT_EQ(
         Snapshot(HKEY_CLASSES_ROOT, Verb(L"My Viewer")),
@@ -398,6 +407,14 @@ TEST_F(MainWindowTest, EditWritesOnlyWhatChangedAndASwitchedOffViewerStillRuns) 
         EXPECT_EQ(Recorded(before ? program_ : renewed),
                   L"app_tests.exe|" + std::wstring(before ? L"/view|" : L"") + file + L"\n");
     }
+    // Refused part-way, an edit puts back what it wrote before.
+    Advapi().SetValueEx = RefuseShiftOnly;
+    SetFocus(Item(List1)), Press(VK_HOME), Press(VK_RETURN);
+    SetWindowTextW(Item(txtName), L"Half");
+    SetFocus(Item(chkShiftOnly)), Press(VK_SPACE), SetFocus(Item(cmdSave));
+    EXPECT_EQ(Press(VK_SPACE).size(), 1u);
+    auto snapshot = Snapshot(HKEY_CLASSES_ROOT, Verb(L"Other"));
+    EXPECT_EQ((std::ranges::sort(snapshot), snapshot), expected);
 }
 
 // Delete takes the line's own key whole, after a copy that Wine's own regedit imports back byte
@@ -426,15 +443,18 @@ TEST_F(MainWindowTest, DeleteTakesTheLinesOwnKeyWholeAfterACopyThatBringsItBack)
     Register(L"Refused", L"R", L"C:\\r.exe %1");
     CreateKey(HKEY_CLASSES_ROOT, Command(L"Refused") + L"\\x"),
         CreateKey(HKEY_CLASSES_ROOT, Verb(L"Refused") + L"\\a");
+    SetString(HKEY_CLASSES_ROOT, Verb(L"Zz"), L"a\nb", L"");  // Registry Editor cannot name it
     Advapi().DeleteKeyW = RefuseCommandKeyW;
     Start();
     EnableWindow(Item(cmdDelete), TRUE), SetFocus(Item(cmdDelete));  // as after a Save
     EXPECT_EQ(Press(VK_SPACE), Lines{L"i Please select a viewer to delete!"});
     const auto before = Snapshot(HKEY_CLASSES_ROOT, kShell);
     const fs::path folder = dir_ / L"Talvern\\Deleted viewers";
+    fs::create_directories(folder);
     // The line chosen, the answer, whether the copy's folder cannot be made, what goes, what the
     // last box begins with.
     const std::tuple<size_t, int, bool, std::wstring, std::wstring> steps[] = {
+        {4, IDYES, false, L"", L"x Nothing was deleted: the viewer's copy could not be written."},
         {3, IDYES, false, L"", L"x The viewer could not be deleted.\n\n"},
         {0, IDYES, true, L"",
          L"x Nothing was deleted: the viewer's copy could not be written.\n\n"},
