@@ -87,14 +87,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // its etched line 6 below its top.
     const DWORD button = WS_TABSTOP | BS_PUSHBUTTON;
     make(L"STATIC", L"", SS_ETCHEDFRAME, 0, 8, 6, 321, 211);
-    make(L"BUTTON", L"About", button, 0, 232, 184, 65, 17);
     make(L"STATIC", L"Current Viewers (Name = Path and Program)",
          SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY, 0, 24, 24, 233, 17);
     const HWND list = make(L"LISTBOX", L"",
                            WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                            WS_EX_CLIENTEDGE, 24, 40, 289, 134);
-    make(L"BUTTON", L"Add New", button, 0, 40, 184, 65, 17);
-    make(L"BUTTON", L"Delete", button | WS_DISABLED, 0, 112, 184, 65, 17);
+    make(L"BUTTON", L"Add New", button, 0, 24, 184, 65, 17);
+    make(L"BUTTON", L"Delete", button | WS_DISABLED, 0, 98, 184, 65, 17);
+    make(L"BUTTON", L"Edit", button | WS_DISABLED, 0, 173, 184, 65, 17);
+    make(L"BUTTON", L"About", button, 0, 248, 184, 65, 17);
     FillList(list);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
