@@ -63,6 +63,20 @@ std::wstring WithoutAccessMarks(const std::wstring& text) {
     return shown;
 }
 
+// The menu text Explorer shows: expanded, an indirect string loaded, access-key marks dropped;
+// the key's name where the entry holds no text.
+std::wstring MenuText(const Viewer& viewer) {
+    if (viewer.text.empty()) return viewer.key;
+    return WithoutAccessMarks(
+        LoadedIndirect(viewer.textExpands ? Expanded(viewer.text) : viewer.text));
+}
+
+// The list's line: menu text, " = ", the shown command, and what Explorer does with the entry.
+std::wstring ViewerLine(const Viewer& viewer) {
+    return MenuText(viewer) + L" = " + ShownCommand(viewer.command) +
+           (viewer.hidden ? L" (hidden)" : L"") + (viewer.shiftOnly ? L" (with Shift)" : L"");
+}
+
 }  // namespace
 
 std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key) {
@@ -96,17 +110,6 @@ std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key)
     // Values that are not plain strings come back raw; their text ends at the first NUL.
     viewer.command = StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(key), L"")));
     return viewer;
-}
-
-std::wstring MenuText(const Viewer& viewer) {
-    if (viewer.text.empty()) return viewer.key;
-    return WithoutAccessMarks(
-        LoadedIndirect(viewer.textExpands ? Expanded(viewer.text) : viewer.text));
-}
-
-std::wstring ViewerLine(const Viewer& viewer) {
-    return MenuText(viewer) + L" = " + ShownCommand(viewer.command) +
-           (viewer.hidden ? L" (hidden)" : L"") + (viewer.shiftOnly ? L" (with Shift)" : L"");
 }
 
 std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }

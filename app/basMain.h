@@ -11,6 +11,8 @@ class clsRegistry;
 // A viewer is a verb key below *\shell whose default value is its display name, and its
 // command key, whose default value is the command Explorer runs on the chosen file.
 inline constexpr wchar_t kViewersKey[] = L"*\\shell";
+std::wstring VerbKey(const std::wstring& name);
+std::wstring CommandKey(const std::wstring& name);
 
 // A verb key's named values that Explorer reads besides its default value.
 inline constexpr wchar_t kMenuTextValue[] = L"MUIVerb";
@@ -34,13 +36,6 @@ struct Viewer {
 
 // Nothing when the key cannot be read, as when the code page cannot name it.
 std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key);
-// The menu text Explorer shows: expanded, an indirect string loaded, access-key marks dropped;
-// the key's name where the entry holds no text.
-std::wstring MenuText(const Viewer& viewer);
-// The list's line: menu text, " = ", the shown command, and what Explorer does with the entry.
-std::wstring ViewerLine(const Viewer& viewer);
-std::wstring VerbKey(const std::wstring& name);
-std::wstring CommandKey(const std::wstring& name);
 
 // The command that starts the program on the chosen file: both quoted, so that Explorer hands
 // a path with blanks over as one argument.

@@ -259,11 +259,9 @@ void frmMain::cmdEdit_Click() {
 void frmMain::cmdSave_Click() {
     const std::wstring name = Text(txtName), path = Text(txtFilePath);
     const std::wstring key = editing_ ? editing_->key : name;
-    clsRegistry registry;
-    // A new viewer may replace an entry of the same name: its switches are then set as well.
-    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key).value_or(Viewer{key});
-    const bool nameChanged = !editing_ || name != (old.text.empty() ? old.key : old.text);
-    const bool programChanged = !editing_ || path != ProgramText(old.command);
+    const bool nameChanged =
+        !editing_ || name != (editing_->text.empty() ? editing_->key : editing_->text);
+    const bool programChanged = !editing_ || path != ProgramText(editing_->command);
     if (nameChanged && !(editing_ ? IsValidText(name) : IsValidName(name))) {
         Message(L"Not a Valid Name!", AppTitle(), MB_ICONINFORMATION | MB_OK);
         SetFocus(Item(txtName));
@@ -275,6 +273,9 @@ void frmMain::cmdSave_Click() {
         return;
     }
 
+    clsRegistry registry;
+    // A new viewer may replace an entry of the same name: its switches are then set as well.
+    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key).value_or(Viewer{key});
     const std::wstring verbKey = VerbKey(key), commandKey = CommandKey(key);
     const bool show = Checked(chkShowOnMenu), shiftOnly = Checked(chkShiftOnly);
     const KeyTreeRead before = ReadKeyTree(HKEY_CLASSES_ROOT, verbKey);
