@@ -1,6 +1,5 @@
 #include "app/basDeleted.h"
 
-#include "app/basMain.h"
 #include "registry/RegFile.h"
 
 #include <algorithm>
@@ -36,8 +35,8 @@ std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key
     return path += stamp;
 }
 
-LONG WriteDeletedCopy(const std::wstring& folder, const std::wstring& key, const KeyTree& viewer,
-                      std::wstring& file) noexcept {
+LONG WriteDeletedCopy(const std::wstring& folder, Hive hive, const std::wstring& key,
+                      const KeyTree& viewer, std::wstring& file) noexcept {
     if (folder.empty()) return ERROR_ENVVAR_NOT_FOUND;
     if (!FitsRegFile(viewer)) return ERROR_INVALID_NAME;
     try {
@@ -46,7 +45,7 @@ LONG WriteDeletedCopy(const std::wstring& folder, const std::wstring& key, const
         SYSTEMTIME now;
         GetLocalTime(&now);
         file = DeletedCopyPath(folder, key, now);
-        return WriteRegFile(file, RegFileText(L"HKEY_CLASSES_ROOT\\" + VerbKey(key), viewer));
+        return WriteRegFile(file, RegFileText(FullVerbKey(hive, key), viewer));
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

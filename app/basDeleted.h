@@ -2,6 +2,7 @@
 
 // Delete first keeps a copy of the viewer as a .reg file: opening it brings the viewer back.
 
+#include "app/basMain.h"
 #include "registry/KeyTree.h"
 
 #include <windows.h>
@@ -16,7 +17,8 @@ std::wstring DeletedViewersFolder();
 std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key,
                              const SYSTEMTIME& now);
 
-// Writes the viewer of that key, as read, to a new file in the folder, made if missing; its path
-// goes into `file`. ERROR_SUCCESS, or why not.
-LONG WriteDeletedCopy(const std::wstring& folder, const std::wstring& key, const KeyTree& viewer,
-                      std::wstring& file) noexcept;
+// Writes the viewer of that key, as read, to a new file in the folder, made if missing, naming
+// the hive it came from, so that it comes back there; its path goes into `file`. ERROR_SUCCESS,
+// or why not.
+LONG WriteDeletedCopy(const std::wstring& folder, Hive hive, const std::wstring& key,
+                      const KeyTree& viewer, std::wstring& file) noexcept;

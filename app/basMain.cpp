@@ -74,16 +74,17 @@ std::wstring MenuText(const Viewer& viewer) {
 // The list's line: menu text, " = ", the shown command, and what Explorer does with the entry.
 std::wstring ViewerLine(const Viewer& viewer) {
     return MenuText(viewer) + L" = " + ShownCommand(viewer.command) +
-           (viewer.hidden ? L" (hidden)" : L"") + (viewer.shiftOnly ? L" (with Shift)" : L"");
+           (viewer.hidden ? L" (hidden)" : L"") + (viewer.shiftOnly ? L" (with Shift)" : L"") +
+           (viewer.hive == Hive::JustMe ? L" (just me)" : L"");
 }
 
 }  // namespace
 
-std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key) {
-    Viewer viewer{key};
+std::optional<Viewer> ReadViewer(clsRegistry& registry, Hive hive, const std::wstring& key) {
+    Viewer viewer{hive, key};
     const NamedValue* menuText = nullptr;
     const NamedValue* display = nullptr;
-    const auto values = registry.getValues(HKEY_CLASSES_ROOT, VerbKey(key));
+    const auto values = registry.getValues(HiveRoot(hive), VerbKey(key));
     if (!values) return std::nullopt;
     for (const auto& value : *values) {
         // Explorer reads a text up to its first NUL, and only from a string that holds one.
@@ -108,13 +109,22 @@ std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key)
         viewer.textExpands = stored->type == REG_EXPAND_SZ;
     }
     // Values that are not plain strings come back raw; their text ends at the first NUL.
-    viewer.command = StripNulls(AsText(registry.getValue(HKEY_CLASSES_ROOT, CommandKey(key), L"")));
+    viewer.command = StripNulls(AsText(registry.getValue(HiveRoot(hive), CommandKey(key), L"")));
     return viewer;
 }
+
+HKEY HiveRoot(Hive hive) { return hive == Hive::AllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 std::wstring VerbKey(const std::wstring& name) { return std::wstring(kViewersKey) + L"\\" + name; }
 
 std::wstring CommandKey(const std::wstring& name) { return VerbKey(name) + L"\\command"; }
+
+std::wstring FullVerbKey(Hive hive, const std::wstring& name) {
+    // Registry Editor's own spelling of each.
+    return (hive == Hive::AllUsers ? L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\"
+                                   : L"HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\") +
+           name;
+}
 
 std::wstring CommandFor(const std::wstring& program) { return L"\"" + program + L"\" \"%1\""; }
 
@@ -184,22 +194,28 @@ std::vector<Viewer> LoadViewerList(HWND List1) {
     SendMessageW(List1, LB_RESETCONTENT, 0, 0);
     std::vector<Viewer> viewers;
     clsRegistry registry;
-    const std::vector<std::wstring> names = registry.enumSubKeys(HKEY_CLASSES_ROOT, kViewersKey);
+    const Hive hives[] = {Hive::AllUsers, Hive::JustMe};
+    std::vector<std::wstring> names[std::size(hives)];
+    for (size_t h = 0; h < std::size(hives); ++h)
+        names[h] = registry.enumSubKeys(HiveRoot(hives[h]), kViewersKey);
+    const size_t count = names[0].size() + names[1].size();
 
     // Thousands of lines go in without a redraw each.
     SendMessageW(List1, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(List1, LB_INITSTORAGE, names.size(), names.size() * 64 * sizeof(wchar_t));
-    // Where the code page maps two key names to one, the ANSI calls reach only one of them.
-    std::unordered_set<std::wstring> listed;
+    SendMessageW(List1, LB_INITSTORAGE, count, count * 64 * sizeof(wchar_t));
     std::wstring longest;
-    for (const auto& name : names) {
-        if (!listed.insert(Folded(name)).second) continue;
-        std::optional<Viewer> viewer = ReadViewer(registry, name);
-        if (!viewer) continue;
-        std::wstring line = ViewerLine(*viewer);
-        if (line.size() > longest.size()) longest = line;
-        if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
-            viewers.push_back(std::move(*viewer));
+    for (size_t h = 0; h < std::size(hives); ++h) {
+        // Where the code page maps two key names to one, the ANSI calls reach only one of them.
+        std::unordered_set<std::wstring> listed;
+        for (const auto& name : names[h]) {
+            if (!listed.insert(Folded(name)).second) continue;
+            std::optional<Viewer> viewer = ReadViewer(registry, hives[h], name);
+            if (!viewer) continue;
+            std::wstring line = ViewerLine(*viewer);
+            if (line.size() > longest.size()) longest = line;
+            if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
+                viewers.push_back(std::move(*viewer));
+        }
     }
     ScrollToWidestLine(List1, longest);
     SendMessageW(List1, WM_SETREDRAW, TRUE, 0);

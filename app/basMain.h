@@ -8,11 +8,18 @@
 
 class clsRegistry;
 
-// A viewer is a verb key below *\shell whose default value is its display name, and its
-// command key, whose default value is the command Explorer runs on the chosen file.
-inline constexpr wchar_t kViewersKey[] = L"*\\shell";
+// A viewer is a verb key below Software\Classes\*\shell whose default value is its display
+// name, and its command key, whose default value is the command Explorer runs on the chosen file.
+// It is kept for every user in the machine's hive, or for the signed-in user alone in theirs;
+// Explorer shows both.
+enum class Hive { AllUsers, JustMe };
+HKEY HiveRoot(Hive hive);
+inline constexpr wchar_t kViewersKey[] = L"Software\\Classes\\*\\shell";
+// Paths below the hive's root.
 std::wstring VerbKey(const std::wstring& name);
 std::wstring CommandKey(const std::wstring& name);
+// The verb key's full name, as Registry Editor names it.
+std::wstring FullVerbKey(Hive hive, const std::wstring& name);
 
 // A verb key's named values that Explorer reads besides its default value.
 inline constexpr wchar_t kMenuTextValue[] = L"MUIVerb";
@@ -23,6 +30,7 @@ inline constexpr wchar_t kIconValue[] = L"Icon";
 
 // What one verb key below *\shell says about its entry, read once.
 struct Viewer {
+    Hive hive = Hive::AllUsers;
     std::wstring key;
     // The menu text as stored, MUIVerb before the default value; empty when neither holds text.
     std::wstring text;
@@ -35,7 +43,7 @@ struct Viewer {
 };
 
 // Nothing when the key cannot be read, as when the code page cannot name it.
-std::optional<Viewer> ReadViewer(clsRegistry& registry, const std::wstring& key);
+std::optional<Viewer> ReadViewer(clsRegistry& registry, Hive hive, const std::wstring& key);
 
 // The command that starts the program on the chosen file: both quoted, so that Explorer hands
 // a path with blanks over as one argument.
@@ -60,6 +68,6 @@ std::wstring AppPath();
 // The path with "\" appended, unless it already ends in one.
 std::wstring AddBackslash(const std::wstring& path);
 
-// Fills List1 afresh from the viewers registered for all files, one line per entry. Returns the
-// viewer of each line, in the order of the lines.
+// Fills List1 afresh from the viewers registered for all files, one line per entry: every user's
+// first, then the user's own. Returns the viewer of each line, in the order of the lines.
 std::vector<Viewer> LoadViewerList(HWND List1);

@@ -6,9 +6,8 @@
 #include "app/basDeleted.h"
 #include "app/basFile.h"
 #include "app/basMain.h"
+#include "app/basViewer.h"
 #include "registry/Ansi.h"
-#include "registry/KeyTree.h"
-#include "registry/clsRegistry.h"
 
 #include <algorithm>
 #include <array>
@@ -28,7 +27,7 @@ constexpr size_t kMaxListedBytes = 254;
 using K = ControlKind;
 using F = frmMain;
 // clang-format off
-constexpr std::array<ControlSpec, 17> kControls{{
+constexpr std::array<ControlSpec, 18> kControls{{
     {F::Frame1,        K::Panel,    0,         nullptr,                                      120,    0, 4815, 3255, 0, WS_VISIBLE},
     {F::Label3,        K::Label,    F::Frame1, L"Current Viewers (Name = Path and Program)", 240,  360, 3495,  255, 0, 0, F::List1},
     {F::List1,         K::ListBox,  F::Frame1, L"",                                          240,  600, 4335, 2010, 1, 0},
@@ -39,13 +38,14 @@ constexpr std::array<ControlSpec, 17> kControls{{
     {F::Frame2,        K::Panel,    0,         nullptr,                                      120,    0, 4815, 3255, 0, 0},
     {F::Label1,        K::Label,    F::Frame2, L"Enter the Viewer Name:",                    240,  360, 2415,  255, 0, 0, F::txtName},
     {F::txtName,       K::TextBox,  F::Frame2, L"",                                          240,  600, 2415,  285, 1, 0},
-    {F::Label2,        K::Label,    F::Frame2, L"Enter the Program Path and Name:",          240, 1200, 2775,  255, 0, 0, F::txtFilePath},
-    {F::txtFilePath,   K::TextBox,  F::Frame2, L"",                                          240, 1440, 4335,  285, 2, 0},
-    {F::cmdBrowse,     K::Button,   F::Frame2, L"Browse",                                   3840, 1800,  735,  255, 3, 0},
-    {F::chkShowOnMenu, K::CheckBox, F::Frame2, L"Show on the menu",                          240, 2100, 3375,  255, 4, 0},
-    {F::chkShiftOnly,  K::CheckBox, F::Frame2, L"Only with Shift",                           240, 2400, 3375,  255, 5, 0},
-    {F::cmdCancel,     K::Button,   F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 6, 0},
-    {F::cmdSave,       K::Button,   F::Frame2, L"Save",                                     3600, 2760,  975,  255, 7, 0},
+    {F::Label2,        K::Label,    F::Frame2, L"Enter the Program Path and Name:",          240, 1080, 2775,  255, 0, 0, F::txtFilePath},
+    {F::txtFilePath,   K::TextBox,  F::Frame2, L"",                                          240, 1320, 4335,  285, 2, 0},
+    {F::cmdBrowse,     K::Button,   F::Frame2, L"Browse",                                   3840, 1680,  735,  255, 3, 0},
+    {F::chkShowOnMenu, K::CheckBox, F::Frame2, L"Show on the menu",                          240, 1680, 3375,  255, 4, 0},
+    {F::chkShiftOnly,  K::CheckBox, F::Frame2, L"Only with Shift",                           240, 1980, 3375,  255, 5, 0},
+    {F::chkAllUsers,   K::CheckBox, F::Frame2, L"For all users",                             240, 2280, 4335,  255, 6, 0},
+    {F::cmdCancel,     K::Button,   F::Frame2, L"Cancel",                                   2520, 2760,  975,  255, 7, 0},
+    {F::cmdSave,       K::Button,   F::Frame2, L"Save",                                     3600, 2760,  975,  255, 8, 0},
 }};
 // clang-format on
 
@@ -67,6 +67,11 @@ bool IsValidText(const std::wstring& text) {
 bool IsValidName(const std::wstring& name) {
     return IsValidText(name) && name.find(L'\\') == std::wstring::npos &&
            CommandKey(name).size() <= MAX_PATH;
+}
+
+// What the edit panel shows as the viewer's name: its stored text, else its key's name.
+std::wstring EditedText(const Viewer& viewer) {
+    return viewer.text.empty() ? viewer.key : viewer.text;
 }
 
 struct SearchClose {
@@ -107,6 +112,14 @@ std::wstring SystemText(LONG error) {
     std::wstring result(text, length);
     while (!result.empty() && std::iswspace(result.back())) result.pop_back();
     return result;
+}
+
+// Why a change was refused, in words a user can act on.
+std::wstring Reason(LONG error, Hive hive) {
+    if (error == ERROR_ACCESS_DENIED && hive == Hive::AllUsers)
+        return L"Changing viewers for all users needs administrator rights. Close Talvern, then "
+               L"right-click it and choose \"Run as administrator\".";
+    return SystemText(error);
 }
 
 }  // namespace
@@ -244,82 +257,49 @@ void frmMain::Form_Load() {
 
 void frmMain::cmdAdd_Click() {
     editing_.reset();
-    ShowEditPanel(true);
+    const bool allUsers = MayWriteForAllUsers();
+    ShowEditPanel(true, Viewer{allUsers ? Hive::AllUsers : Hive::JustMe});
+    // Only an administrator may write for every user: the box says so where that is not allowed.
+    EnableWindow(Item(chkAllUsers), allUsers);
+    if (!allUsers) SetText(chkAllUsers, L"For all users (needs administrator rights)");
 }
 
 void frmMain::cmdEdit_Click() {
     const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR || static_cast<size_t>(selected) >= viewers_.size()) return;
     editing_ = viewers_[static_cast<size_t>(selected)];
-    ShowEditPanel(true, editing_->text.empty() ? editing_->key : editing_->text,
-                  ProgramText(editing_->command), !editing_->hidden, editing_->shiftOnly);
+    // An entry is not moved between hives: the box shows where it is kept.
+    ShowEditPanel(true, *editing_);
+    EnableWindow(Item(chkAllUsers), FALSE);
 }
 
 // Saves a new viewer whole; of an edited one, only what the user changed, into its own key.
 void frmMain::cmdSave_Click() {
-    const std::wstring name = Text(txtName), path = Text(txtFilePath);
-    const std::wstring key = editing_ ? editing_->key : name;
-    const bool nameChanged =
-        !editing_ || name != (editing_->text.empty() ? editing_->key : editing_->text);
-    const bool programChanged = !editing_ || path != ProgramText(editing_->command);
-    if (nameChanged && !(editing_ ? IsValidText(name) : IsValidName(name))) {
+    ViewerEdit edit{Text(txtName), Text(txtFilePath)};
+    edit.textChanged = !editing_ || edit.text != EditedText(*editing_);
+    edit.programChanged = !editing_ || edit.program != ProgramText(editing_->command);
+    edit.shown = Checked(chkShowOnMenu), edit.shiftOnly = Checked(chkShiftOnly);
+    if (edit.textChanged && !(editing_ ? IsValidText(edit.text) : IsValidName(edit.text))) {
         Message(L"Not a Valid Name!", AppTitle(), MB_ICONINFORMATION | MB_OK);
         SetFocus(Item(txtName));
         return;
     }
-    if (programChanged && !IsValidProgramPath(path)) {
+    if (edit.programChanged && !IsValidProgramPath(edit.program)) {
         Message(L"Not a Valid Program Path!", AppTitle(), MB_ICONINFORMATION | MB_OK);
         SetFocus(Item(txtFilePath));
         return;
     }
-
-    clsRegistry registry;
-    // A new viewer may replace an entry of the same name: its switches are then set as well.
-    const Viewer old = editing_ ? *editing_ : ReadViewer(registry, key).value_or(Viewer{key});
-    const std::wstring verbKey = VerbKey(key), commandKey = CommandKey(key);
-    const bool show = Checked(chkShowOnMenu), shiftOnly = Checked(chkShiftOnly);
-    const KeyTreeRead before = ReadKeyTree(HKEY_CLASSES_ROOT, verbKey);
-    const auto set = [&](const std::wstring& where, const wchar_t* value, const std::wstring& data,
-                         DWORD type = REG_SZ) {
-        return registry.setValue(HKEY_CLASSES_ROOT, where, value, data, type) == VARIANT_TRUE;
-    };
-    // A value that is not there needs no deleting.
-    const auto remove = [&](const wchar_t* value) {
-        const bool there = before.tree && std::ranges::any_of(before.tree->values, [&](auto& v) {
-                               return _wcsicmp(v.name.c_str(), value) == 0;
-                           });
-        return !there ||
-               registry.deleteValueName(HKEY_CLASSES_ROOT, verbKey, value) == VARIANT_TRUE;
-    };
-    // The program's icon replaces one of the old program, never one of some other file.
-    const bool keepIcon = editing_ && !old.icon.empty() && !IconOfCommand(old.icon, old.command);
-    // An edited viewer gone since it was listed is not made again.
-    const LONG unread =
-        editing_ && !before.tree && !before.error ? ERROR_KEY_DELETED : before.error;
-    // Each write goes only where the one before it went; a failure undoes them all.
-    const bool saved =
-        unread == ERROR_SUCCESS &&
-        (editing_ || registry.createKey(HKEY_CLASSES_ROOT, verbKey) == VARIANT_TRUE) &&
-        (!nameChanged || set(verbKey, old.textInMenuTextValue ? kMenuTextValue : L"", name,
-                             old.textExpands ? REG_EXPAND_SZ : REG_SZ)) &&
-        (!programChanged || (registry.createKey(HKEY_CLASSES_ROOT, commandKey) == VARIANT_TRUE &&
-                             set(commandKey, L"", CommandFor(path)) &&
-                             (keepIcon || set(verbKey, kIconValue, IconFor(path))))) &&
-        (show != old.hidden || (show ? remove(kHiddenValue) && remove(kLegacyHiddenValue)
-                                     : set(verbKey, kHiddenValue, L""))) &&
-        (shiftOnly == old.shiftOnly ||
-         (shiftOnly ? set(verbKey, kShiftOnlyValue, L"") : remove(kShiftOnlyValue)));
-    if (!saved) {
-        const LONG error = unread ? unread : registry.LastError();
-        if (unread == ERROR_SUCCESS) RestoreKeyTree(HKEY_CLASSES_ROOT, verbKey, before.tree);
-        LoadList();
-        Message(L"The viewer could not be saved.\n\n" + SystemText(error), AppTitle(),
+    const Hive hive = editing_               ? editing_->hive
+                      : Checked(chkAllUsers) ? Hive::AllUsers
+                                             : Hive::JustMe;
+    const LONG error = editing_ ? SaveEditedViewer(*editing_, edit) : SaveNewViewer(hive, edit);
+    LoadList();
+    if (error != ERROR_SUCCESS) {
+        Message(L"The viewer could not be saved.\n\n" + Reason(error, hive), AppTitle(),
                 MB_ICONERROR | MB_OK);
         SetFocus(Item(txtName));
         return;
     }
-
-    LoadList();
     ShowEditPanel(false);
 }
 
@@ -356,34 +336,28 @@ void frmMain::cmdDelete_Click() {
                 L"Confirm Delete..", MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
 
-    // The key the line was read from, whatever its display name says.
-    const std::wstring key = viewers_[static_cast<size_t>(selected)].key;
-    const std::wstring verbKey = VerbKey(key);
-    const KeyTreeRead viewer = ReadKeyTree(HKEY_CLASSES_ROOT, verbKey);
-    std::wstring copy;
-    LONG error = viewer.error;
-    if (viewer.tree) error = WriteDeletedCopy(folder, key, *viewer.tree, copy);
-    if (error != ERROR_SUCCESS) {
-        Message(
-            L"Nothing was deleted: the viewer's copy could not be written.\n\n" + SystemText(error),
-            AppTitle(), MB_ICONERROR | MB_OK);
+    // The key the line was read from, in its own hive, whatever its display name says.
+    const Viewer viewer = viewers_[static_cast<size_t>(selected)];
+    const DeleteOutcome outcome = DeleteViewer(viewer, folder);
+    if (outcome.copyFailed) {
+        Message(L"Nothing was deleted: the viewer's copy could not be written.\n\n" +
+                    SystemText(outcome.error),
+                AppTitle(), MB_ICONERROR | MB_OK);
         return;
     }
-    // A viewer gone since the list was read needs nothing more than the list read again.
-    if (viewer.tree) error = DeleteKeyTree(HKEY_CLASSES_ROOT, verbKey, *viewer.tree);
     LoadList();
-    if (error != ERROR_SUCCESS) {
-        // Put back whole, the viewer needs no copy.
-        if (ReadKeyTree(HKEY_CLASSES_ROOT, verbKey).tree == viewer.tree) DeleteFileW(copy.c_str());
+    if (outcome.error != ERROR_SUCCESS) {
         // The entry is still there: it stays selected, so Delete can be tried again.
-        const auto found = std::ranges::find(viewers_, key, &Viewer::key);
+        const auto found = std::ranges::find_if(viewers_, [&](const Viewer& v) {
+            return v.hive == viewer.hive && v.key == viewer.key;
+        });
         if (found != viewers_.end()) {
             SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(found - viewers_.begin()),
                          0);
             List1_Click();
         }
-        Message(L"The viewer could not be deleted.\n\n" + SystemText(error), AppTitle(),
-                MB_ICONERROR | MB_OK);
+        Message(L"The viewer could not be deleted.\n\n" + Reason(outcome.error, viewer.hive),
+                AppTitle(), MB_ICONERROR | MB_OK);
         return;
     }
     // A disabled button loses the focus; it goes to the list instead of nowhere.
@@ -401,17 +375,19 @@ void frmMain::LoadList() {
 
 // The focus goes with the panel, never staying on a control that is hidden. The boxes are
 // filled as they are shown, so that a cancelled text never comes back.
-void frmMain::ShowEditPanel(bool edit, const std::wstring& name, const std::wstring& program,
-                            bool shown, bool shiftOnly) {
+void frmMain::ShowEditPanel(bool edit, const Viewer& viewer) {
     if (edit && !Item(Frame2)) {
         CreateControls(hwnd_, {kEditPanel, kControls.end()});
         ApplyDpi(dpi_);
     }
     if (Item(Frame2)) {
-        SetText(txtName, name);
-        SetText(txtFilePath, program);
-        CheckDlgButton(Item(Frame2), chkShowOnMenu, shown ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(Item(Frame2), chkShiftOnly, shiftOnly ? BST_CHECKED : BST_UNCHECKED);
+        SetText(txtName, EditedText(viewer));
+        SetText(txtFilePath, ProgramText(viewer.command));
+        SetText(chkAllUsers, L"For all users");
+        for (auto [box, on] : {std::pair{chkShowOnMenu, !viewer.hidden},
+                               {chkShiftOnly, viewer.shiftOnly},
+                               {chkAllUsers, viewer.hive == Hive::AllUsers}})
+            CheckDlgButton(Item(Frame2), box, on ? BST_CHECKED : BST_UNCHECKED);
     }
     ShowWindow(Item(edit ? Frame1 : Frame2), SW_HIDE);
     ShowWindow(Item(edit ? Frame2 : Frame1), SW_SHOW);

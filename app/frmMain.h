@@ -11,8 +11,8 @@
 #include <vector>
 
 // The main window: the list of viewers registered for all files, with Add New, Delete, Edit and
-// About, and in the same place the panel where a viewer is named, its program chosen and its
-// place on the menu set.
+// About, and in the same place the panel where a viewer is named, its program chosen, its place
+// on the menu set and whom it is for.
 class frmMain : public Window<frmMain> {
   public:
     enum Control : int {
@@ -31,6 +31,7 @@ class frmMain : public Window<frmMain> {
         cmdBrowse,
         chkShowOnMenu,
         chkShiftOnly,
+        chkAllUsers,
         cmdCancel,
         cmdSave,
     };
@@ -66,9 +67,9 @@ class frmMain : public Window<frmMain> {
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
     void LoadList();
-    // Shows the edit panel holding name, program and the switches, or the list panel.
-    void ShowEditPanel(bool edit, const std::wstring& name = {}, const std::wstring& program = {},
-                       bool shown = true, bool shiftOnly = false);
+    // Shows the edit panel holding the viewer's name, program, switches and hive, or the list
+    // panel.
+    void ShowEditPanel(bool edit, const Viewer& viewer = {});
     HWND Item(int id) const;
     std::wstring Text(int id) const;
     void SetText(int id, const std::wstring& text);

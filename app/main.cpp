@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    // Talvern runs elevated: never load a DLL from anywhere but System32.
+    // Talvern may run elevated: never load a DLL from anywhere but System32.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 

@@ -12,9 +12,9 @@
 // its line.
 bool FitsRegFile(const KeyTree& tree);
 
-// The file's text for `tree` under its full key name (as HKEY_CLASSES_ROOT\*\shell\x): a section
-// per key, parents first; each value in its own type, a string quoted only where the quoted form
-// gives back its exact bytes.
+// The file's text for `tree` under its full key name (as
+// HKEY_CURRENT_USER\Software\Classes\*\shell\x): a section per key, parents first; each value in
+// its own type, a string quoted only where the quoted form gives back its exact bytes.
 std::wstring RegFileText(const std::wstring& keyName, const KeyTree& tree);
 
 // Writes the text to a new file, UTF-16LE after a byte-order mark, as Registry Editor writes

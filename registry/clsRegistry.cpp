@@ -314,6 +314,18 @@ VARIANT_BOOL clsRegistry::ValueNameExists(HKEY hKEY, const std::wstring& szSubKe
     });
 }
 
+VARIANT_BOOL clsRegistry::SubKeyWritable(HKEY hKEY, const std::wstring& szSubKey) const noexcept {
+    return Guarded(VARIANT_FALSE, [&] {
+        for (std::wstring path = szSubKey;;) {
+            OpenKey key(hKEY, path, KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+            if (key.Status() != ERROR_FILE_NOT_FOUND || path.empty())
+                return Bool(key && key.Close());
+            const size_t up = path.rfind(L'\\');
+            path.resize(up == std::wstring::npos ? 0 : up);
+        }
+    });
+}
+
 RegValue clsRegistry::Value() noexcept { return getValue(rootKey_, subKey_, valueName_); }
 
 void clsRegistry::Value(const RegData& vData) noexcept {

@@ -127,6 +127,9 @@ class clsRegistry {
     VARIANT_BOOL SubKeyExists(HKEY hKEY = {}, const std::wstring& szSubKey = {}) const noexcept;
     VARIANT_BOOL ValueNameExists(HKEY hKEY = {}, const std::wstring& szSubKey = {},
                                  const std::wstring& szValueName = {}) const noexcept;
+    // Whether the key, or where it is not there yet the nearest key above it, lets values be set
+    // and keys be made in it: what the key's security says before anything is written.
+    VARIANT_BOOL SubKeyWritable(HKEY hKEY, const std::wstring& szSubKey) const noexcept;
 
     HKEY RootKey() const noexcept { return rootKey_; }
     void RootKey(HKEY eData) noexcept { rootKey_ = eData; }
