@@ -8,11 +8,15 @@
 #include <string>
 #include <vector>
 
-// The names of the keys below HKEY_CLASSES_ROOT\*\shell, in the registry's order.
-inline std::vector<std::string> ViewerKeys() {
+// Where the viewers are kept in each hive, every user's and the user's own; Talvern reads both.
+inline const char kShell[] = "Software\\Classes\\*\\shell\\";
+inline const HKEY kHives[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+
+// The names of the keys below the hive's shell key, in the registry's order.
+inline std::vector<std::string> ViewerKeys(HKEY hive) {
     std::vector<std::string> names;
     HKEY shell = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "*\\shell", 0, KEY_READ, &shell) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, "Software\\Classes\\*\\shell", 0, KEY_READ, &shell) != ERROR_SUCCESS)
         return names;
     for (DWORD i = 0;; ++i) {
         char name[255];
@@ -28,9 +32,9 @@ inline std::vector<std::string> ViewerKeys() {
 
 // A verb key's menu text, MUIVerb before the default value, read from its values in one pass;
 // empty when it has neither.
-inline std::string MenuText(const std::string& path) {
+inline std::string MenuText(HKEY hive, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return {};
     std::string menuText, display;
     for (DWORD i = 0;; ++i) {
@@ -49,9 +53,9 @@ inline std::string MenuText(const std::string& path) {
 }
 
 // A key's default value as text; empty when it cannot be read.
-inline std::string DefaultValue(const std::string& path) {
+inline std::string DefaultValue(HKEY hive, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {};
     char data[255];
     DWORD size = sizeof data;

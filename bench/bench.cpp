@@ -1,7 +1,7 @@
 // Measures Talvern against the platform's floor and prints one table:
 //   talvern_bench <Talvern.exe> <minimal_window.exe> <minimal_manifest_window.exe>
 //                 <minimal_button_window.exe> <plain_window.exe>
-// It rewrites HKEY_CLASSES_ROOT\*\shell, so it runs in a Wine prefix of its own.
+// It rewrites both hives' Software\Classes\*\shell, so it runs in a Wine prefix of its own.
 
 #include "app/basMain.h"
 #include "bench/AnsiRegistry.h"
@@ -52,9 +52,9 @@ Pair Compare(const std::function<void()>& measured, const std::function<void()>&
     return {Median(a), Median(b)};
 }
 
-void SetDefault(const std::wstring& path, const std::wstring& text) {
+void SetDefault(HKEY hive, const std::wstring& path, const std::wstring& text) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    if (RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -62,14 +62,20 @@ void SetDefault(const std::wstring& path, const std::wstring& text) {
     RegCloseKey(key);
 }
 
+void Clear() {
+    for (const HKEY hive : kHives) RegDeleteTreeW(hive, L"Software\\Classes\\*\\shell");
+}
+
+// Half of them for every user, half the user's own.
 void Populate(int count) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"*\\shell");
+    Clear();
     for (int i = 0; i < count; ++i) {
         wchar_t name[32];
         swprintf(name, 32, L"Viewer %05d", i);
-        const std::wstring verb = std::wstring(L"*\\shell\\") + name;
-        SetDefault(verb, name);
-        SetDefault(verb + L"\\command",
+        const std::wstring verb = std::wstring(L"Software\\Classes\\*\\shell\\") + name;
+        const HKEY hive = kHives[i % 2];
+        SetDefault(hive, verb, name);
+        SetDefault(hive, verb + L"\\command",
                    std::wstring(L"C:\\Program Files\\Viewers\\") + name + L".exe %1");
     }
 }
@@ -77,9 +83,10 @@ void Populate(int count) {
 // The advapi32 calls LoadViewerList makes, in the same order, with nothing around them.
 size_t BareLoop() {
     size_t read = 0;
-    for (const auto& name : ViewerKeys())
-        read += !MenuText("*\\shell\\" + name).empty() +
-                !DefaultValue("*\\shell\\" + name + "\\command").empty();
+    for (const HKEY hive : kHives)
+        for (const auto& name : ViewerKeys(hive))
+            read += !MenuText(hive, kShell + name).empty() +
+                    !DefaultValue(hive, kShell + name + "\\command").empty();
     return read;
 }
 
@@ -181,7 +188,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto plain = [&] { Start(argv[5], [] { return Listed(L"PlainWindow"); }); };
     Row("Start-up, 20 viewers", Compare(talvern, plain, kStartupRuns), "the same window, plainly",
         "<= 1.1x");
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"*\\shell");
+    Clear();
 
     WIN32_FILE_ATTRIBUTE_DATA file{};
     GetFileAttributesExW(argv[1], GetFileExInfoStandard, &file);

@@ -36,17 +36,18 @@ void FillList(HWND list) {
     const HDC dc = GetDC(list);
     SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
     LONG widest = 0;
-    for (const auto& name : ViewerKeys()) {
-        std::string display = MenuText("*\\shell\\" + name);
-        if (display.empty()) display = name;
-        std::string command = DefaultValue("*\\shell\\" + name + "\\command");
-        if (command.size() >= 3) command.resize(command.size() - 3);
-        const std::string line = display + " = " + command;
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-        SIZE size{};
-        GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
-        widest = std::max(widest, size.cx + 2 * size.cy / 3);
-    }
+    for (const HKEY hive : kHives)
+        for (const auto& name : ViewerKeys(hive)) {
+            std::string display = MenuText(hive, kShell + name);
+            if (display.empty()) display = name;
+            std::string command = DefaultValue(hive, kShell + name + "\\command");
+            if (command.size() >= 3) command.resize(command.size() - 3);
+            const std::string line = display + " = " + command;
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+            SIZE size{};
+            GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
+            widest = std::max(widest, size.cx + 2 * size.cy / 3);
+        }
     ReleaseDC(list, dc);
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Talvern and its benchmark and prints the benchmark's table. It runs in a Wine prefix
-# of its own, since it rewrites that prefix's HKEY_CLASSES_ROOT\*\shell.
+# of its own, since it rewrites that prefix's viewers in both hives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh

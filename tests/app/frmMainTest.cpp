@@ -174,8 +174,8 @@ class MainWindowTest : public ::testing::Test {
     // The verb run on a file as Explorer runs it, until its program ends: by class *, or from the
     // user's own *, which Windows merges into it and Wine does not.
     void Run(const std::wstring& verb, const std::wstring& file, HKEY hive = kMachine) {
-        SHELLEXECUTEINFOW run{sizeof run, SEE_MASK_NOCLOSEPROCESS, nullptr, verb.c_str(),
-                              file.c_str()};
+        SHELLEXECUTEINFOW run{sizeof run, SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI, nullptr,
+                              verb.c_str(), file.c_str()};
         run.fMask |= hive == kMachine ? SEE_MASK_CLASSNAME : SEE_MASK_CLASSKEY;
         run.lpClass = L"*";
         RegOpenKeyExW(hive, L"Software\\Classes\\*", 0, KEY_READ, &run.hkeyClass);
