@@ -14,7 +14,7 @@ std::wstring DeletedViewersFolder() {
 }
 
 std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key,
-                             const SYSTEMTIME& now) {
+                             const SYSTEMTIME& now, int copy) {
     // Built piece by piece: concatenated, it would add kilobytes of inlined code to the program.
     std::wstring stamp = L" 0000-00-00 00.00.00.reg";
     for (auto [at, number] : {std::pair{4, now.wYear},
@@ -24,6 +24,7 @@ std::wstring DeletedCopyPath(const std::wstring& folder, const std::wstring& key
                               {16, now.wMinute},
                               {19, now.wSecond}})
         for (int digit = at; number > 0; number /= 10) stamp[digit--] = L'0' + number % 10;
+    if (copy > 1) stamp.insert(stamp.size() - 4, L" (" + std::to_wstring(copy) + L")");
     std::wstring path = folder;
     path += L'\\';
     for (const wchar_t c : key) path += c < L' ' || std::wcschr(L"<>:\"/\\|?*", c) ? L'_' : c;
@@ -44,8 +45,12 @@ LONG WriteDeletedCopy(const std::wstring& folder, Hive hive, const std::wstring&
         CreateDirectoryW(folder.c_str(), nullptr);
         SYSTEMTIME now;
         GetLocalTime(&now);
-        file = DeletedCopyPath(folder, key, now);
-        return WriteRegFile(file, RegFileText(FullVerbKey(hive, key), viewer));
+        const std::wstring text = RegFileText(FullVerbKey(hive, key), viewer);
+        // Another copy of the same key within the same second is numbered, never written over.
+        LONG status = ERROR_FILE_EXISTS;
+        for (int copy = 1; status == ERROR_FILE_EXISTS && copy < 100; ++copy)
+            status = WriteRegFile(file = DeletedCopyPath(folder, key, now, copy), text);
+        return status;
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

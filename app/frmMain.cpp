@@ -266,7 +266,11 @@ void frmMain::cmdAdd_Click() {
 
 void frmMain::cmdEdit_Click() {
     const LRESULT selected = SendMessageW(Item(List1), LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewers_.size()) return;
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= viewers_.size()) {
+        Message(L"Please select a viewer to edit!", L"Select a viewer..",
+                MB_ICONINFORMATION | MB_OK);
+        return;
+    }
     editing_ = viewers_[static_cast<size_t>(selected)];
     // An entry is not moved between hives: the box shows where it is kept.
     ShowEditPanel(true, *editing_);
@@ -311,10 +315,7 @@ void frmMain::cmdBrowse_Click() {
                                         L"*.*", AddBackslash(AppPath()), current));
 }
 
-void frmMain::List1_Click() {
-    EnableWindow(Item(cmdDelete), TRUE);
-    EnableWindow(Item(cmdEdit), TRUE);
-}
+void frmMain::List1_Click() { EnableDeleteAndEdit(true); }
 
 void frmMain::List1_DblClick() { cmdEdit_Click(); }
 
@@ -360,17 +361,20 @@ void frmMain::cmdDelete_Click() {
                 AppTitle(), MB_ICONERROR | MB_OK);
         return;
     }
+    EnableDeleteAndEdit(false);
     // A disabled button loses the focus; it goes to the list instead of nowhere.
     SetFocus(Item(List1));
 }
 
 void frmMain::cmdAbout_Click() { frmAbout::Show(); }
 
-// Nothing is selected in the list made afresh, so there is nothing to delete or edit.
-void frmMain::LoadList() {
-    viewers_ = LoadViewerList(Item(List1));
-    EnableWindow(Item(cmdDelete), FALSE);
-    EnableWindow(Item(cmdEdit), FALSE);
+// The list made afresh has no line selected; Delete and Edit keep their state, and say so
+// when pressed.
+void frmMain::LoadList() { viewers_ = LoadViewerList(Item(List1)); }
+
+void frmMain::EnableDeleteAndEdit(bool enable) {
+    EnableWindow(Item(cmdDelete), enable);
+    EnableWindow(Item(cmdEdit), enable);
 }
 
 // The focus goes with the panel, never staying on a control that is hidden. The boxes are

@@ -67,6 +67,7 @@ class frmMain : public Window<frmMain> {
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     void ApplyDpi(UINT dpi);
     void LoadList();
+    void EnableDeleteAndEdit(bool enable);
     // Shows the edit panel holding the viewer's name, program, switches and hive, or the list
     // panel.
     void ShowEditPanel(bool edit, const Viewer& viewer = {});

@@ -206,6 +206,7 @@ TEST_F(MainWindowTest,
         {L"C:\\Old Form\\o.exe %1", L"C:\\Old Form\\o.exe"},
         {L"\"C:\\Program Files\\q.exe\" \"%1\"", L"C:\\Program Files\\q.exe"},
         {L"\"C:\\q.exe\" /view  \"%1\"", L"\"C:\\q.exe\" /view"},
+        {L"\"C:\\q.exe\" \"/v\" %1", L"\"C:\\q.exe\" \"/v\""},
         {L"cmd.exe /c echo hi", L"cmd.exe /c echo hi"},
         {L"cmd /c \"type %1\"", L"cmd /c \"type %1\""},
         {L"x.exe \"a %1", L"x.exe \"a %1"},
@@ -344,85 +345,115 @@ TEST_F(MainWindowTest, KeyboardAloneAddsSavesEditsAndDeletesWithTheFocusAlwaysRe
         {VK_TAB, cmdAbout}, {VK_TAB, List1},     {VK_RETURN, txtName}};
     Walk(selecting);
     EXPECT_EQ(TextOf(Item(txtName)) + L"|" + TextOf(Item(txtFilePath)), L"Keyed|" + program_);
-    SetFocus(Item(cmdCancel)), Press(VK_SPACE), Press(VK_TAB);
+    // Saved unchanged, the list is read afresh with no line selected: Delete and Edit keep their
+    // state and say so, the focus back on each after its message.
+    SetFocus(Item(cmdSave)), Press(VK_SPACE);
+    for (auto [id, what] : {std::pair{cmdEdit, L"edit"}, {cmdDelete, L"delete"}}) {
+        SetFocus(Item(id));
+        EXPECT_EQ(Press(VK_SPACE), Lines{L"i Please select a viewer to "s + what + L"!"});
+        EXPECT_EQ(GetFocus(), Item(id));
+    }
+    const std::pair<UINT, int> deleting[] = {{VK_TAB, cmdEdit}, {VK_TAB, cmdAbout},
+                                             {VK_TAB, List1},   {VK_DOWN, List1},
+                                             {VK_TAB, cmdAdd},  {VK_TAB, cmdDelete}};
+    Walk(deleting);
     EXPECT_EQ(Press(VK_SPACE, IDYES),
               Lines{L"? Are you sure you want to delete the current viewer?\r\rKeyed = " +
                     program_ + L"\r\rA copy goes to " + dir_.wstring() +
                     L"\\Talvern\\Deleted viewers first; opening it brings the viewer back."});
     EXPECT_EQ(GetFocus(), Item(List1));
-    // Active again: the focus goes back, or to the first stop if its control is out of reach.
-    for (auto [id, reachable, back] : {std::tuple{List1, TRUE, List1}, {cmdAdd, FALSE, List1}}) {
-        SetFocus(Item(id));
-        SendMessageW(form_.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
-        SetFocus(nullptr);
-        EnableWindow(Item(id), reachable);
-        SendMessageW(form_.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
-        EXPECT_EQ(GetDlgCtrlID(GetFocus()), back);
-    }
+    EXPECT_FALSE(IsWindowEnabled(Item(cmdDelete)) || IsWindowEnabled(Item(cmdEdit)));
+    // Active again with its control out of reach, the focus goes to the first stop.
+    SendMessageW(form_.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+    SetFocus(nullptr), EnableWindow(Item(List1), FALSE);
+    SendMessageW(form_.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(GetFocus(), Item(cmdAdd));
 }
 
-// Another program's entry edited: each Save writes only what changed, into the same key.
-TEST_F(MainWindowTest, EditWritesOnlyWhatChangedAndASwitchedOffViewerStillRuns) {
-    const std::wstring other = L"\"" + program_ + L"\" /view \"%1\"",
-                       file = MakeFile(L"a b.txt", 0);
-    const std::wstring renewed = (dir_ / L"Rec Dir\\new rec.exe").wstring();
-    const std::wstring command = L".\\command [] 1 \"" + renewed + L"\" \"%1\"";
+// Entries as programs and other editors leave them, each opened by Enter on its line: the panel
+// shows what the entry holds, and Save writes only what the user changed, in the value and type
+// the entry keeps it in, byte for byte; never over what another program changed meanwhile.
+TEST_F(MainWindowTest, EditShowsEachEntryAsStoredAndSaveWritesOnlyWhatChanged) {
+    const std::wstring renewed = (dir_ / L"Rec Dir\\new rec.exe").wstring(), v = L"C:\\v.exe %1";
     fs::copy_file(kRecorder, renewed);
-    for (auto [name, text] :
-         {std::pair{L"MUIVerb", L"Other &Tool"}, {L"", L"Unused"}, {L"Icon", L"C:\\other.ico,2"}})
-        SetString(kMachine, Verb(L"Other"), name, text);
-    SetString(kMachine, Verb(L"Other") + L"\\DropTarget", L"CLSID", L"{0}");
-    SetString(kMachine, Command(L"Other"), L"", other);
+    std::wstring upper = program_;
+    CharUpperW(upper.data());
+    const auto quoted = [](const std::wstring& p) { return L"\"" + p + L"\" \"%1\""; };
+    using Values = std::vector<std::tuple<std::wstring, DWORD, std::wstring>>;
+    // The entry (key, verb key's values, command); the panel as it opens (name|program|shown|
+    // Shift); what is typed (nothing: kept) and which boxes are clicked (1 shown, 2 Shift); each
+    // value Save writes (". [name] type data") or removes (". [name]").
+    const std::wstring other = L"\"" + program_ + L"\" /view \"%1\"", icon = program_ + L",0";
+    const std::wstring now = L".\\command [] 1 " + quoted(renewed), newIcon = renewed + L",0";
+    // clang-format off
+    const std::tuple<std::wstring, Values, std::wstring, std::wstring, std::wstring, std::wstring, int, Lines> rows[] = {
+        {L"Bare", {}, v, L"Bare|C:\\v.exe|1|0", L"", L"", 0, {}},
+        {L"Case", {{L"muiverb", REG_SZ, L"Case"}, {L"EXTENDED", REG_SZ, L""}, {L"icon", REG_SZ, icon}, {L"legacydisable", REG_DWORD, L""}},
+         quoted(upper), L"Case|" + upper + L"|0|1", L"Cased", renewed, 3,
+         {L". [muiverb] 1 Cased", L". [EXTENDED]", L". [icon] 1 " + newIcon, L". [legacydisable]", now}},
+        {L"Expand", {{L"MUIVerb", REG_EXPAND_SZ, L"%SystemRoot% tool"}}, v, L"%SystemRoot% tool|C:\\v.exe|1|0", L"%TEMP% tool", L"", 2,
+         {L". [MUIVerb] 2 %TEMP% tool", L". [Extended] 1 "}},
+        {L"Legacy", {{L"", REG_SZ, L"Legacy"}, {L"LegacyDisable", REG_SZ, L""}}, v, L"Legacy|C:\\v.exe|0|0", L"", L"", 1, {L". [LegacyDisable]"}},
+        {L"Other", {{L"MUIVerb", REG_SZ, L"Other &Tool"}, {L"", REG_SZ, L"Unused"}, {L"Icon", REG_SZ, L"C:\\other.ico,2"}},
+         other, L"Other &Tool|" + other + L"|1|0", L"Renamed", renewed, 0, {L". [MUIVerb] 1 Renamed", now}},
+        {L"Own", {{L"", REG_SZ, L"Own"}, {L"Icon", REG_SZ, icon}}, quoted(program_), L"Own|" + program_ + L"|1|0", L"", renewed, 0,
+         {L". [Icon] 1 " + newIcon, now}},
+        {L"Quiet", {{L"", REG_SZ, L"Quiet"}, {L"ProgrammaticAccessOnly", REG_SZ, L""}, {L"Extended", REG_SZ, L""}},
+         quoted(program_), L"Quiet|" + program_ + L"|0|1", L"", L"", 0, {}}};
+    // clang-format on
+    for (const auto& [key, values, command, panel, name, program, clicks, changes] : rows) {
+        for (const auto& [value, type, text] : values)
+            SetString(kMachine, Verb(key), value, text, type);
+        SetString(kMachine, Command(key), L"", command);
+    }
     Start();
-    Lines expected = Snapshot(kMachine, Verb(L"Other"));
-    const std::wstring tail = L" = \"" + program_ + L"\" /view", was = L"Other Tool" + tail,
-                       now = L"Renamed" + tail, pao = L". [ProgrammaticAccessOnly]";
-    // Name, program, shown, Shift only; the line then; the values it changes (none: removed).
-    const std::tuple<std::wstring, std::wstring, bool, bool, std::wstring, Lines> edits[] = {
-        {L"Other &Tool", other, true, false, was, {}},
-        {L"Renamed", other, true, false, now, {L". [MUIVerb] 1 Renamed"}},
-        {L"Renamed", other, false, false, now + L" (hidden)", {pao + L" 1 "}},
-        {L"Renamed", other, true, true, now + L" (with Shift)", {pao, L". [Extended] 1 "}},
-        {L"Renamed", renewed, true, false, L"Renamed = " + renewed, {L". [Extended]", command}}};
-    for (size_t way = 0; way < std::size(edits); ++way) {
-        const auto& [name, program, shown, shiftOnly, line, changes] = edits[way];
-        SCOPED_TRACE(line);
-        // Opened by Enter on the list, by the Edit button and by a double click, in turn.
+    // Listed in the order of their keys.
+    for (size_t line = 0; line < std::size(rows); ++line) {
+        const auto& [key, values, command, panel, name, program, clicks, changes] = rows[line];
+        SCOPED_TRACE(key);
+        Lines expected = Snapshot(kMachine, Verb(key));
         SetFocus(Item(List1)), Press(VK_HOME);
-        if (way % 3 == 0) Press(VK_RETURN);
-        if (way % 3 == 1) SetFocus(Item(cmdEdit)), Press(VK_SPACE);
-        if (way % 3 == 2) SendMessageW(Item(List1), WM_LBUTTONDBLCLK, 0, MAKELPARAM(2, 2));
-        ASSERT_EQ(GetFocus(), Item(txtName));
-        SetWindowTextW(Item(txtName), name.c_str()),
-            SetWindowTextW(Item(txtFilePath), program.c_str());
-        for (auto [box, on] : {std::pair{chkShowOnMenu, shown}, {chkShiftOnly, shiftOnly}})
-            if (Checked(box) != on) SetFocus(Item(box)), Press(VK_SPACE);
+        for (size_t down = 0; down < line; ++down) Press(VK_DOWN);
+        Press(VK_RETURN);
+        EXPECT_EQ(TextOf(Item(txtName)) + L"|" + TextOf(Item(txtFilePath)) + L"|" +
+                      std::to_wstring(Checked(chkShowOnMenu)) + L"|" +
+                      std::to_wstring(Checked(chkShiftOnly)),
+                  panel);
+        if (!name.empty()) SetWindowTextW(Item(txtName), name.c_str());
+        if (!program.empty()) SetWindowTextW(Item(txtFilePath), program.c_str());
+        for (int box : {chkShowOnMenu, chkShiftOnly})
+            if (clicks & (box == chkShowOnMenu ? 1 : 2)) SetFocus(Item(box)), Press(VK_SPACE);
         SetFocus(Item(cmdSave));
         EXPECT_TRUE(Press(VK_SPACE).empty());
-        EXPECT_EQ(Shown(), Lines{line});
         for (const std::wstring& change : changes) {
             const std::wstring value = change.substr(0, change.find(L']') + 1);
             std::erase_if(expected, [&](auto& l) { return l.starts_with(value + L" "); });
             if (change != value) expected.push_back(change + L'\0');
         }
-        auto snapshot = Snapshot(kMachine, Verb(L"Other"));
+        auto snapshot = Snapshot(kMachine, Verb(key));
         std::ranges::sort(snapshot), std::ranges::sort(expected);
         EXPECT_EQ(snapshot, expected);
-        // Off the menu or on it, programs can still run the entry.
-        const bool before = program == other;
-        fs::remove((before ? program_ : renewed) + L".txt");
-        Run(L"Other", file);
-        EXPECT_EQ(Recorded(before ? program_ : renewed),
-                  L"app_tests.exe|" + std::wstring(before ? L"/view|" : L"") + file + L"\n");
     }
-    // Refused part-way, an edit puts back what it wrote before.
-    Advapi().SetValueEx = RefuseShiftOnly;
+    // Off the menu, programs can still run it.
+    const std::wstring file = MakeFile(L"a b.txt", 0);
+    Run(L"Quiet", file);
+    EXPECT_EQ(Recorded(program_), L"app_tests.exe|" + file + L"\n");
+    // While the panel is open, another program changes the entry, then removes it: Save keeps
+    // its changes, then does not make the entry again. Enter there does nothing.
     SetFocus(Item(List1)), Press(VK_HOME), Press(VK_RETURN);
-    SetWindowTextW(Item(txtName), L"Half");
-    SetFocus(Item(chkShiftOnly)), Press(VK_SPACE), SetFocus(Item(cmdSave));
-    EXPECT_EQ(Press(VK_SPACE).size(), 1u);
-    auto snapshot = Snapshot(kMachine, Verb(L"Other"));
-    EXPECT_EQ((std::ranges::sort(snapshot), snapshot), expected);
+    const std::wstring first = L"Bare";
+    SetString(kMachine, Command(first), L"", L"C:\\theirs.exe");
+    SetWindowTextW(Item(txtName), L"Mine"), Press(VK_RETURN);
+    EXPECT_TRUE(IsWindowVisible(Item(txtName)) && TextOf(Item(txtName)) == L"Mine");
+    SetFocus(Item(cmdSave)), Press(VK_SPACE);
+    EXPECT_EQ(Snapshot(kMachine, Command(first)), (Lines{L".", L". [] 1 C:\\theirs.exe"s + L'\0'}));
+    SetFocus(Item(List1)), Press(VK_HOME), Press(VK_RETURN);
+    DeleteTree(kMachine, Verb(first));
+    SetFocus(Item(cmdSave));
+    const Lines boxes = Press(VK_SPACE);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].starts_with(L"x The viewer could not be saved.\n\n")) << boxes[0];
+    EXPECT_TRUE(Snapshot(kMachine, Verb(first)).empty());
 }
 
 // Delete takes the line's own key whole, after a copy that Wine's own regedit imports back byte
@@ -453,8 +484,6 @@ TEST_F(MainWindowTest, DeleteTakesTheLinesOwnKeyWholeAfterACopyThatBringsItBack)
     SetString(kMachine, Verb(L"Zz"), L"a\nb", L"");  // Registry Editor cannot name it
     Advapi().DeleteKeyW = RefuseCommandKeyW;
     Start();
-    EnableWindow(Item(cmdDelete), TRUE), SetFocus(Item(cmdDelete));  // as after a Save
-    EXPECT_EQ(Press(VK_SPACE), Lines{L"i Please select a viewer to delete!"});
     const auto before = Snapshot(kMachine, kShell);
     const fs::path folder = dir_ / L"Talvern\\Deleted viewers";
     fs::create_directories(folder);
@@ -489,6 +518,7 @@ TEST_F(MainWindowTest, DeleteTakesTheLinesOwnKeyWholeAfterACopyThatBringsItBack)
         const bool kept = gone.empty();
         EXPECT_EQ(SendMessageW(Item(List1), LB_GETCURSEL, 0, 0), kept ? LRESULT(line) : LB_ERR);
         EXPECT_EQ(IsWindowEnabled(Item(cmdDelete)), kept);
+        EXPECT_EQ(GetFocus(), Item(kept ? cmdDelete : List1));
         // One copy for each viewer deleted (their names: DeletedCopy below).
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), copies += !gone.empty());
     }
@@ -599,14 +629,24 @@ TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
 }
 
 // What a file name cannot hold becomes "_"; a long key is cut, never within a character, to fit.
-TEST(DeletedCopy, IsNamedAfterTheKeyAndTheLocalTimeAndFitsInMaxPath) {
+// A copy of the same key within the same second is numbered, never written over another.
+TEST(DeletedCopy, IsNamedAfterTheKeyAndTheLocalTimeFitsInMaxPathAndOverwritesNone) {
     const SYSTEMTIME at{2026, 12, 2, 8, 14, 3, 27, 0};
-    EXPECT_EQ(DeletedCopyPath(L"C:\\f", L"a<>:\"/|?*\tb", at),
-              L"C:\\f\\a_________b 2026-12-08 14.03.27.reg");
+    EXPECT_EQ(DeletedCopyPath(L"C:\\f", L"a<>:\"/|?*\tb", at, 2),
+              L"C:\\f\\a_________b 2026-12-08 14.03.27 (2).reg");
     EXPECT_EQ(DeletedCopyPath(L"C:\\f", std::wstring(255, L'k'), at).size(), MAX_PATH - 1);
     const std::wstring deep = L"C:\\" + std::wstring(198, L'd');
     EXPECT_EQ(DeletedCopyPath(deep, std::wstring(32, L'k') + L"\U0001F600", at),
               deep + L"\\" + std::wstring(32, L'k') + L" 2026-12-08 14.03.27.reg");
+    const fs::path folder = fs::temp_directory_path() / L"Talvern copies";
+    fs::remove_all(folder), fs::create_directories(folder);
+    std::wstring files[3];
+    for (std::wstring& file : files)
+        EXPECT_EQ(WriteDeletedCopy(folder, Hive::JustMe, L"k", KeyTree{L"k"}, file), 0);
+    std::ranges::sort(files);
+    EXPECT_EQ(std::ranges::unique(files).size(), 0u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
+    fs::remove_all(folder);
 }
 
 }  // namespace
