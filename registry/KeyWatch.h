@@ -1,0 +1,50 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Tells a window that something changed under any of a few registry keys: a value, or a sub-key
+// made or removed anywhere below, or the key itself removed or made again. A key not there yet is
+// watched from the nearest key above it that is, so its making is seen too (and changes elsewhere
+// below that one). Costs nothing while nothing changes: the system signals each change.
+class KeyWatch {
+  public:
+    struct Key {
+        HKEY root;
+        std::wstring path;
+    };
+
+    // Starts watching, and posts `message` to `window` once as soon as it watches, since what
+    // changed before then is not seen otherwise. After that it posts the message after a change,
+    // but never while one it posted is not yet Handled. At most 63 keys (more throw
+    // std::invalid_argument). Throws std::system_error when the watch cannot be started.
+    KeyWatch(HWND window, UINT message, std::vector<Key> keys);
+    ~KeyWatch();
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+    // For the window to call when the message arrives, before it reads the keys again: a change
+    // from then on posts the message again.
+    void Handled() noexcept { pending_ = false; }
+
+  private:
+    struct HandleClose {
+        void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+    };
+    using UniqueHandle = std::unique_ptr<void, HandleClose>;
+
+    static DWORD WINAPI Run(void* self) noexcept;
+    void Watch();
+    void Post() noexcept;
+
+    const HWND window_;
+    const UINT message_;
+    const std::vector<Key> keys_;
+    std::atomic<bool> pending_ = false;
+    UniqueHandle stop_;
+    UniqueHandle thread_;
+};
