@@ -1,7 +1,5 @@
 #include "registry/KeyWatch.h"
 
-#include <stdexcept>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 
@@ -53,13 +51,11 @@ KeyWatch::KeyWatch(HWND window, UINT message, std::vector<Key> keys)
       message_(message),
       keys_(std::move(keys)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    if (keys_.size() >= MAXIMUM_WAIT_OBJECTS)
-        throw std::invalid_argument("KeyWatch: too many keys");
     if (stop_) thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-    if (!thread_) throw std::system_error(int(GetLastError()), std::system_category(), "KeyWatch");
 }
 
 KeyWatch::~KeyWatch() {
+    if (!thread_) return;
     SetEvent(stop_.get());
     WaitForSingleObject(thread_.get(), INFINITE);
 }

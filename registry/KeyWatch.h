@@ -20,8 +20,8 @@ class KeyWatch {
 
     // Starts watching, and posts `message` to `window` once as soon as it watches, since what
     // changed before then is not seen otherwise. After that it posts the message after a change,
-    // but never while one it posted is not yet Handled. At most 63 keys (more throw
-    // std::invalid_argument). Throws std::system_error when the watch cannot be started.
+    // but never while one it posted is not yet Handled. A few keys: each takes one of the 64
+    // handles a thread can wait on. Where no thread can be started, nothing is watched.
     KeyWatch(HWND window, UINT message, std::vector<Key> keys);
     ~KeyWatch();
     KeyWatch(const KeyWatch&) = delete;
