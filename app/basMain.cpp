@@ -190,35 +190,49 @@ std::wstring AddBackslash(const std::wstring& path) {
     return !path.empty() && path.back() == L'\\' ? path : path + L'\\';
 }
 
-std::vector<Viewer> LoadViewerList(HWND List1) {
-    SendMessageW(List1, LB_RESETCONTENT, 0, 0);
+std::vector<Viewer> ReadViewerList() {
     std::vector<Viewer> viewers;
     clsRegistry registry;
-    const Hive hives[] = {Hive::AllUsers, Hive::JustMe};
-    std::vector<std::wstring> names[std::size(hives)];
-    for (size_t h = 0; h < std::size(hives); ++h)
-        names[h] = registry.enumSubKeys(HiveRoot(hives[h]), kViewersKey);
-    const size_t count = names[0].size() + names[1].size();
-
-    // Thousands of lines go in without a redraw each.
-    SendMessageW(List1, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(List1, LB_INITSTORAGE, count, count * 64 * sizeof(wchar_t));
-    std::wstring longest;
-    for (size_t h = 0; h < std::size(hives); ++h) {
+    for (const Hive hive : {Hive::AllUsers, Hive::JustMe}) {
         // Where the code page maps two key names to one, the ANSI calls reach only one of them.
         std::unordered_set<std::wstring> listed;
-        for (const auto& name : names[h]) {
-            if (!listed.insert(Folded(name)).second) continue;
-            std::optional<Viewer> viewer = ReadViewer(registry, hives[h], name);
-            if (!viewer) continue;
-            std::wstring line = ViewerLine(*viewer);
-            if (line.size() > longest.size()) longest = line;
-            if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) >= 0)
-                viewers.push_back(std::move(*viewer));
+        for (const auto& name : registry.enumSubKeys(HiveRoot(hive), kViewersKey))
+            if (listed.insert(Folded(name)).second)
+                if (std::optional<Viewer> viewer = ReadViewer(registry, hive, name))
+                    viewers.push_back(std::move(*viewer));
+    }
+    return viewers;
+}
+
+void ShowViewerList(HWND List1, std::vector<Viewer>& viewers, int top, int selected) {
+    // Thousands of lines go in without a redraw each, and the list is drawn once when done.
+    SendMessageW(List1, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(List1, LB_RESETCONTENT, 0, 0);
+    SendMessageW(List1, LB_INITSTORAGE, viewers.size(), viewers.size() * 64 * sizeof(wchar_t));
+    std::wstring longest;
+    for (size_t i = 0; i < viewers.size(); ++i) {
+        std::wstring line = ViewerLine(viewers[i]);
+        if (SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) < 0) {
+            viewers.resize(i);
+            break;
         }
+        if (line.size() > longest.size()) longest = std::move(line);
     }
     ScrollToWidestLine(List1, longest);
+    SendMessageW(List1, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    SendMessageW(List1, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
     SendMessageW(List1, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List1, nullptr, TRUE);
+}
+
+std::vector<Viewer> LoadViewerList(HWND List1) {
+    std::vector<Viewer> viewers = ReadViewerList();
+    ShowViewerList(List1, viewers);
     return viewers;
+}
+
+int LineOf(const std::vector<Viewer>& viewers, const Viewer& viewer) {
+    const auto found = std::ranges::find_if(
+        viewers, [&](const Viewer& v) { return v.hive == viewer.hive && v.key == viewer.key; });
+    return found == viewers.end() ? -1 : static_cast<int>(found - viewers.begin());
 }

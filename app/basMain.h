@@ -40,6 +40,7 @@ struct Viewer {
     bool hidden = false;     // never on the menu, though programs may still run it
     bool shiftOnly = false;  // on the menu only while Shift is held
     std::wstring icon;       // the Icon value: the file Explorer draws beside the entry
+    bool operator==(const Viewer&) const = default;
 };
 
 // Nothing when the key cannot be read, as when the code page cannot name it.
@@ -68,6 +69,13 @@ std::wstring AppPath();
 // The path with "\" appended, unless it already ends in one.
 std::wstring AddBackslash(const std::wstring& path);
 
-// Fills List1 afresh from the viewers registered for all files, one line per entry: every user's
-// first, then the user's own. Returns the viewer of each line, in the order of the lines.
+// The viewers registered for all files: every user's first, then the user's own, each hive in
+// the registry's order.
+std::vector<Viewer> ReadViewerList();
+// Fills List1 afresh with one line per viewer, the line `top` scrolled to the top where the lines
+// allow and the line `selected` selected (-1: none); viewers the list cannot take are dropped.
+void ShowViewerList(HWND List1, std::vector<Viewer>& viewers, int top = 0, int selected = -1);
+// Both: returns the viewer of each line, in the order of the lines.
 std::vector<Viewer> LoadViewerList(HWND List1);
+// The line of the viewer kept in the same hive under the same key; -1 where there is none.
+int LineOf(const std::vector<Viewer>& viewers, const Viewer& viewer);
