@@ -21,6 +21,10 @@ const wchar_t kClassName[] = L"TalvernMain";
 constexpr int kWidth = 5055;  // client area, twips
 constexpr int kHeight = 3375;
 
+// Posted by the watch on the viewers' keys.
+constexpr UINT kRegistryChanged = WM_APP + 1;
+constexpr UINT kSettleMilliseconds = 200;
+
 // The registry reads a name or a command of at most this many bytes back.
 constexpr size_t kMaxListedBytes = 254;
 
@@ -163,6 +167,15 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DPICHANGED:
             return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        case kRegistryChanged:
+            Registry_Change();
+            return 0;
+        case WM_TIMER:
+            if (wParam == Timer1) Timer1_Timer();
+            return 0;
+        case WM_DESTROY:
+            watch_.reset();
+            return 0;
         case WM_NCDESTROY:
             return 0;
         default:
@@ -253,6 +266,31 @@ void frmMain::ApplyDpi(UINT dpi) {
 void frmMain::Form_Load() {
     SetWindowTextW(hwnd_, MainCaption().c_str());
     LoadList();
+    watch_.emplace(hwnd_, kRegistryChanged,
+                   std::vector<KeyWatch::Key>{{HiveRoot(Hive::AllUsers), kViewersKey},
+                                              {HiveRoot(Hive::JustMe), kViewersKey}});
+}
+
+// Something changed below either hive's *\shell. An installer writes many values in a row: the
+// list is read once they stop for a moment.
+void frmMain::Registry_Change() {
+    watch_->Handled();
+    SetTimer(hwnd_, Timer1, kSettleMilliseconds, nullptr);
+}
+
+// Only a list that differs is shown, the selected viewer still selected while it is there, at the
+// same scroll position; Delete, Edit, the edit panel and the focus are left as they are.
+void frmMain::Timer1_Timer() {
+    KillTimer(hwnd_, Timer1);
+    std::vector<Viewer> viewers = ReadViewerList();
+    if (viewers == viewers_) return;
+    const HWND list = Item(List1);
+    const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    const int keep = selected >= 0 && static_cast<size_t>(selected) < viewers_.size()
+                         ? LineOf(viewers, viewers_[static_cast<size_t>(selected)])
+                         : -1;
+    ShowViewerList(list, viewers, static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0)), keep);
+    viewers_ = std::move(viewers);
 }
 
 void frmMain::cmdAdd_Click() {
@@ -331,14 +369,15 @@ void frmMain::cmdDelete_Click() {
     SendMessageW(Item(List1), LB_GETTEXT, static_cast<WPARAM>(selected),
                  reinterpret_cast<LPARAM>(line.data()));
     line.resize(wcslen(line.c_str()));
+    // The key the line was read from, in its own hive, whatever its display name says; taken
+    // before the question, while which the list may follow the registry.
+    const Viewer viewer = viewers_[static_cast<size_t>(selected)];
     const std::wstring folder = DeletedViewersFolder();
     if (Message(L"Are you sure you want to delete the current viewer?\r\r" + line +
                     L"\r\rA copy goes to " + folder + L" first; opening it brings the viewer back.",
                 L"Confirm Delete..", MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
 
-    // The key the line was read from, in its own hive, whatever its display name says.
-    const Viewer viewer = viewers_[static_cast<size_t>(selected)];
     const DeleteOutcome outcome = DeleteViewer(viewer, folder);
     if (outcome.copyFailed) {
         Message(L"Nothing was deleted: the viewer's copy could not be written.\n\n" +
@@ -349,12 +388,8 @@ void frmMain::cmdDelete_Click() {
     LoadList();
     if (outcome.error != ERROR_SUCCESS) {
         // The entry is still there: it stays selected, so Delete can be tried again.
-        const auto found = std::ranges::find_if(viewers_, [&](const Viewer& v) {
-            return v.hive == viewer.hive && v.key == viewer.key;
-        });
-        if (found != viewers_.end()) {
-            SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(found - viewers_.begin()),
-                         0);
+        if (const int at = LineOf(viewers_, viewer); at >= 0) {
+            SendMessageW(Item(List1), LB_SETCURSEL, static_cast<WPARAM>(at), 0);
             List1_Click();
         }
         Message(L"The viewer could not be deleted.\n\n" + Reason(outcome.error, viewer.hive),

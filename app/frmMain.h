@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/basMain.h"
+#include "registry/KeyWatch.h"
 #include "ui/Handles.h"
 #include "ui/Window.h"
 
@@ -35,6 +36,8 @@ class frmMain : public Window<frmMain> {
         cmdCancel,
         cmdSave,
     };
+    // The timer that lets a burst of registry changes end before the list is read again.
+    static constexpr UINT_PTR Timer1 = 1;
 
     frmMain() = default;
     ~frmMain();
@@ -57,6 +60,8 @@ class frmMain : public Window<frmMain> {
     void cmdEdit_Click();
     void cmdDelete_Click();
     void cmdAbout_Click();
+    void Registry_Change();
+    void Timer1_Timer();
 
     void OnCommand(int id, int notification);
     LRESULT OnColorStatic(HDC dc);
@@ -86,4 +91,6 @@ class frmMain : public Window<frmMain> {
     std::vector<Viewer> viewers_;
     // The viewer the edit panel changes; nothing while it makes a new one.
     std::optional<Viewer> editing_;
+    // Tells the window when another program changes the viewers.
+    std::optional<KeyWatch> watch_;
 };

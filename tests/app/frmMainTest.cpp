@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 namespace {
@@ -82,6 +83,20 @@ LONG WINAPI RefuseCommandKeyW(HKEY root, LPCWSTR path) {
     return RegDeleteKeyW(root, path);
 }
 
+// The list's reads, each of which opens both hives' *\shell once.
+int opened = 0;
+LONG WINAPI CountedOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+    opened += std::string_view(path) == "Software\\Classes\\*\\shell";
+    return RegOpenKeyExA(root, path, options, access, key);
+}
+
+// Another program writing a value 200 times in a row.
+DWORD WINAPI Burst(void*) {
+    for (int i = 0; i < 200; ++i)
+        SetString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\*\\shell\\0", L"n", std::to_wstring(i));
+    return 0;
+}
+
 // Each control (the client area first): place and size in its parent, font height, all fits.
 std::vector<std::array<LONG, 6>> Layout(HWND window) {
     std::vector<std::array<LONG, 6>> layout;
@@ -140,6 +155,19 @@ class MainWindowTest : public ::testing::Test {
         SetString(hive, Command(key), L"", cmd);
     }
     HWND Item(int id) const { return FindControl(form_.Handle(), id); }
+    // Whether done() comes true within seconds, the window's messages handled meanwhile.
+    template <class Done>
+    bool Pumping(Done done, int seconds = 5) {
+        return WaitUntil(
+            [&] {
+                for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+                return done();
+            },
+            seconds);
+    }
+    bool Follows(const Lines& lines) {
+        return Pumping([&] { return Shown() == lines; });
+    }
     Lines Shown() const {
         Lines lines;
         for (wchar_t line[1024]; SendMessageW(Item(List1), LB_GETTEXT, lines.size(),
@@ -587,6 +615,48 @@ TEST_F(MainWindowTest, EachViewerStaysInItsOwnHiveAndARefusedMachineHiveChangesN
     EXPECT_EQ(boxes[1], L"x The viewer could not be deleted.\n\n" + why);
     EXPECT_EQ(Snapshot(kMachine, kShell), machine);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+// What another program adds, changes or removes in either hive shows by itself: the selected
+// viewer stays selected while it is there; Delete, an open edit panel and the focus stay as they
+// are; a burst of changes is read a few times at most.
+TEST_F(MainWindowTest, TheListFollowsWhatOtherProgramsChangeInEitherHive) {
+    Register(L"A", L"Alpha", L"C:\\a.exe %1");
+    Start();  // the user's *\shell is not there yet
+    SetFocus(Item(List1)), Press(VK_HOME);
+    const std::wstring a = L"Alpha = C:\\a.exe", b = L"Beta = C:\\b.exe (just me)",
+                       z = L"Zero = C:\\z.exe";
+    // Each change, the lines then, and the line selected then.
+    const std::tuple<std::function<void()>, Lines, LRESULT> steps[] = {
+        {[&] { Register(L"B", L"Beta", L"C:\\b.exe %1", kUser); }, {a, b}, 0},
+        {[&] { Register(L"0", L"Zero", L"C:\\z.exe %1"); }, {z, a, b}, 1},
+        {[&] { SetString(kMachine, Verb(L"A"), L"", L"Alpha 2"); },
+         {z, L"Alpha 2" + a.substr(5), b},
+         1},
+        {[&] { DeleteTree(kMachine, Verb(L"A")); }, {z, b}, LB_ERR},
+        {[&] { DeleteTree(kUser, Verb(L"B")); }, {z}, LB_ERR}};
+    for (const auto& [change, lines, selected] : steps) {
+        change();
+        EXPECT_TRUE(Follows(lines)) << lines.size();
+        EXPECT_EQ(SendMessageW(Item(List1), LB_GETCURSEL, 0, 0), selected);
+        EXPECT_TRUE(GetFocus() == Item(List1) && IsWindowEnabled(Item(cmdDelete)));
+    }
+    SendMessageW(Item(cmdAdd), BM_CLICK, 0, 0);
+    SetWindowTextW(Item(txtName), L"typed");
+    Advapi().OpenKeyEx = CountedOpen;
+    const HANDLE burst = CreateThread(nullptr, 0, Burst, nullptr, 0, nullptr);
+    EXPECT_TRUE(Pumping([&] { return !WaitForSingleObject(burst, 0); }, 30)), CloseHandle(burst);
+    Register(L"C", L"Charlie", L"C:\\c.exe %1", kUser);
+    EXPECT_TRUE(Follows({z, L"Charlie = C:\\c.exe (just me)"}));
+    EXPECT_TRUE(GetFocus() == Item(txtName) && TextOf(Item(txtName)) == L"typed");
+    EXPECT_LE(opened, 2 * 3) << "reads";
+    // The list keeps its place where its lines allow.
+    for (int i = 10; i < 40; ++i) Register(L"k" + std::to_wstring(i), L"k", L"C:\\k.exe");
+    EXPECT_TRUE(Pumping([&] { return Shown().size() == 32; }));
+    SendMessageW(Item(List1), LB_SETTOPINDEX, 20, 0);
+    DeleteTree(kMachine, Verb(L"0"));
+    EXPECT_TRUE(Pumping([&] { return Shown().size() == 31; }));
+    EXPECT_EQ(SendMessageW(Item(List1), LB_GETTOPINDEX, 0, 0), 20);
 }
 
 TEST_F(MainWindowTest, BoxesAreNamedByTheirLabelsAndNoTextIsCutAtAnyDpi) {
