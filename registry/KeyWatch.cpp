@@ -79,7 +79,8 @@ void KeyWatch::Watch() {
     std::vector<Slot> slots(keys_.size());
     std::vector<HANDLE> waits{stop_.get()};
     for (size_t i = 0; i < slots.size(); ++i) {
-        slots[i].changed.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        // Reset by the wait that sees it: a watch not set again waits, never spins.
+        slots[i].changed.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         if (!slots[i].changed) return;  // out of handles: the watch ends
         waits.push_back(slots[i].changed.get());
         Arm(keys_[i], slots[i].key, slots[i].above, slots[i].changed.get());
