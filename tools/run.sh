@@ -33,6 +33,9 @@ if [ -n "$shots" ]; then
     "$WINE" reg add "HKCR\\*\\shell\\$viewer\\command" /ve /d "\"$program\" \"%1\"" /f >/dev/null 2>&1
   done
   "$WINE" reg add 'HKCR\*\shell\Wordpad' /v Extended /d "" /f >/dev/null 2>&1
+  # And one of the user's own.
+  "$WINE" reg add 'HKCU\Software\Classes\*\shell\Notes' /ve /d "Notes" /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Classes\*\shell\Notes\command' /ve /d '"C:\windows\notepad.exe" "%1"' /f >/dev/null 2>&1
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$shots" ]; then
