@@ -263,12 +263,13 @@ void frmMain::ApplyDpi(UINT dpi) {
     font_ = std::move(font);
 }
 
+// The watch starts first: what changes while the list is read is read again.
 void frmMain::Form_Load() {
     SetWindowTextW(hwnd_, MainCaption().c_str());
-    LoadList();
     watch_.emplace(hwnd_, kRegistryChanged,
                    std::vector<KeyWatch::Key>{{HiveRoot(Hive::AllUsers), kViewersKey},
                                               {HiveRoot(Hive::JustMe), kViewersKey}});
+    LoadList();
 }
 
 // Something changed below either hive's *\shell. An installer writes many values in a row: the

@@ -50,8 +50,12 @@ KeyWatch::KeyWatch(HWND window, UINT message, std::vector<Key> keys)
     : window_(window),
       message_(message),
       keys_(std::move(keys)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    if (stop_) thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      armed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (stop_ && armed_) thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    // A thread that ends before it watches, out of handles, does not keep the caller waiting.
+    const HANDLE started[] = {armed_.get(), thread_.get()};
+    if (thread_) WaitForMultipleObjects(2, started, FALSE, INFINITE);
 }
 
 KeyWatch::~KeyWatch() {
@@ -85,15 +89,16 @@ void KeyWatch::Watch() {
         waits.push_back(slots[i].changed.get());
         Arm(keys_[i], slots[i].key, slots[i].above, slots[i].changed.get());
     }
+    SetEvent(armed_.get());
     for (;;) {
-        // Armed again before the window hears of it: what changes from here on fires again.
-        Post();
         const DWORD index =
             WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE, INFINITE) -
             WAIT_OBJECT_0;
         if (index == 0 || index >= waits.size()) return;  // stopped, or the wait failed
         Slot& slot = slots[index - 1];
         Arm(keys_[index - 1], slot.key, slot.above, slot.changed.get());
+        // Armed again before the window hears of it: what changes from here on fires again.
+        Post();
     }
 }
 

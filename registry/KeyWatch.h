@@ -18,10 +18,10 @@ class KeyWatch {
         std::wstring path;
     };
 
-    // Starts watching, and posts `message` to `window` once as soon as it watches, since what
-    // changed before then is not seen otherwise. After that it posts the message after a change,
-    // but never while one it posted is not yet Handled. A few keys: each takes one of the 64
-    // handles a thread can wait on. Where no thread can be started, nothing is watched.
+    // Watches from before it returns, so the keys read after it are read with every later change
+    // seen. Posts `message` to `window` after a change, but never while one it posted is not yet
+    // Handled. A few keys: each takes one of the 64 handles a thread can wait on. Where no thread
+    // can be started, nothing is watched.
     KeyWatch(HWND window, UINT message, std::vector<Key> keys);
     ~KeyWatch();
     KeyWatch(const KeyWatch&) = delete;
@@ -45,6 +45,6 @@ class KeyWatch {
     const UINT message_;
     const std::vector<Key> keys_;
     std::atomic<bool> pending_ = false;
-    UniqueHandle stop_;
+    UniqueHandle stop_, armed_;
     UniqueHandle thread_;
 };
