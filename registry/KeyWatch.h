@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Tells a window that something changed under any of a few registry keys: a value, or a sub-key
@@ -31,11 +32,21 @@ class KeyWatch {
     // from then on posts the message again.
     void Handled() noexcept { pending_ = false; }
 
+    struct KeyClose {
+        void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+    };
+    using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyClose>;
+
   private:
     struct HandleClose {
         void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
     };
     using UniqueHandle = std::unique_ptr<void, HandleClose>;
+    // A key watched, the key above it, and the event they signal.
+    struct Slot {
+        UniqueKey key, above;
+        UniqueHandle changed;
+    };
 
     static DWORD WINAPI Run(void* self) noexcept;
     void Watch();
@@ -45,6 +56,8 @@ class KeyWatch {
     const UINT message_;
     const std::vector<Key> keys_;
     std::atomic<bool> pending_ = false;
-    UniqueHandle stop_, armed_;
+    std::vector<Slot> slots_;
+    UniqueHandle stop_;
+    std::vector<HANDLE> waits_;  // stop_, then each slot's event
     UniqueHandle thread_;
 };
