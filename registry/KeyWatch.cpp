@@ -23,10 +23,11 @@ KeyWatch::UniqueKey Notify(HKEY root, const std::wstring& path, BOOL subtree, DW
     return key;
 }
 
-// Watches the deepest key of the path that exists, with everything below it, and the names in the
-// key above it: the watch of a key that is deleted need not fire (Wine's does not), but the names
-// above it change. The key above is set first, so that is seen from the moment the key is opened;
-// a key deleted before its own watch is set fails to be set, and the loop goes up.
+// Watches the key with everything below it, and the names in the key above it: the watch of a key
+// that is deleted need not fire (Wine's does not), but the names above it change. The key above is
+// set first, so that is seen from the moment the key is opened; a key deleted before its own watch
+// is set fails to be set, and the loop goes up. A key not there yet is waited for by the names of
+// the nearest key above it that is, and nothing else below that: others write there all the time.
 void Arm(const KeyWatch::Key& target, KeyWatch::UniqueKey& key, KeyWatch::UniqueKey& above,
          HANDLE changed) {
     for (std::wstring path = target.path;; path = Above(path)) {
@@ -34,8 +35,11 @@ void Arm(const KeyWatch::Key& target, KeyWatch::UniqueKey& key, KeyWatch::Unique
         ResetEvent(changed);
         if (!path.empty())
             above = Notify(target.root, Above(path), FALSE, REG_NOTIFY_CHANGE_NAME, changed);
-        key = Notify(target.root, path, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                     changed);
+        const bool whole = path == target.path;
+        key = Notify(
+            target.root, path, whole,
+            whole ? REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET : REG_NOTIFY_CHANGE_NAME,
+            changed);
         if (key || path.empty()) return;
     }
 }

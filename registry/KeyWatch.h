@@ -10,8 +10,8 @@
 
 // Tells a window that something changed under any of a few registry keys: a value, or a sub-key
 // made or removed anywhere below, or the key itself removed or made again. A key not there yet is
-// watched from the nearest key above it that is, so its making is seen too (and changes elsewhere
-// below that one). Costs nothing while nothing changes: the system signals each change.
+// waited for from the nearest key above it that is, so its making is seen too. Costs nothing while
+// nothing changes: the system signals each change.
 class KeyWatch {
   public:
     struct Key {
