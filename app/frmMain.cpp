@@ -123,6 +123,9 @@ std::wstring Reason(LONG error, Hive hive) {
     if (error == ERROR_ACCESS_DENIED && hive == Hive::AllUsers)
         return L"Changing viewers for all users needs administrator rights. Close Talvern, then "
                L"right-click it and choose \"Run as administrator\".";
+    if (error == ERROR_KEY_DELETED)
+        return L"Another program removed this viewer since it was listed. Cancel, then Add New to "
+               L"make it again.";
     return SystemText(error);
 }
 
