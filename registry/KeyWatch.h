@@ -1,5 +1,7 @@
 #pragma once
 
+#include "registry/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -38,10 +40,6 @@ class KeyWatch {
     using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyClose>;
 
   private:
-    struct HandleClose {
-        void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-    };
-    using UniqueHandle = std::unique_ptr<void, HandleClose>;
     // A key watched, the key above it, and the event they signal.
     struct Slot {
         UniqueKey key, above;

@@ -1,15 +1,13 @@
 #include "registry/RegFile.h"
 
+#include "registry/UniqueHandle.h"
+
 #include <algorithm>
 #include <string_view>
 #include <memory>
 #include <type_traits>
 
 namespace {
-
-struct HandleClose {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
 
 std::wstring_view Text(const StoredValue& value) {
     return {reinterpret_cast<const wchar_t*>(value.data.data()),
@@ -107,7 +105,7 @@ LONG WriteRegFile(const std::wstring& path, const std::wstring& text) noexcept {
     if (created == INVALID_HANDLE_VALUE) return static_cast<LONG>(GetLastError());
     LONG status = ERROR_SUCCESS;
     {
-        const std::unique_ptr<void, HandleClose> file(created);
+        const UniqueHandle file(created);
         const wchar_t bom = 0xFEFF;
         DWORD written = 0;
         if (!WriteFile(file.get(), &bom, sizeof bom, &written, nullptr) ||
